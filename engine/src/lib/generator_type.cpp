@@ -1,0 +1,194 @@
+// The Generator type: construction, state export and restore, and stream splitting.
+#include <cmath>
+#include <vector>
+
+#include "binding.hpp"
+#include "methods.hpp"
+
+namespace drawkit::py {
+
+namespace {
+
+constexpr MethodDecl kGeneratorNew{
+    "Generator", "__new__", {"seed"}, Access::none,
+    "A random number generator whose methods each return a single value (a float, an int,\n"
+    "a bool or one drawn element), never an array. Every method allocates nothing beyond\n"
+    "its own return value, for fast, low-overhead generation inside ordinary Python loops\n"
+    "that draw one value at a time.\n\n"
+    "The stream is xoshiro256++ seeded from `seed` (an int in [0, 2**64)) by SplitMix64;\n"
+    "the same seed and the same calls give the same bits on every platform."};
+
+PyObject* generator_new(PyTypeObject*, std::uint64_t seed) { return new_generator(Generator::from_seed(seed)); }
+
+PyObject* new_from_type(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    return construct<kGeneratorNew, generator_new>(type, args, kwargs);
+}
+
+void generator_dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+// --- state -------------------------------------------------------------------------------
+
+constexpr MethodDecl kState{
+    "Generator", "state", {}, Access::shared,
+    "Returns the current state as a 5-element tuple (s0, s1, s2, s3, cached_normal):\n"
+    "four plain integers, the engine words, and a float or None. The tuple can be written\n"
+    "to JSON unchanged (None as null) and passed to from_state() later.\n\n"
+    "The fifth element is the second Gaussian value that normal() computed as part of its\n"
+    "last pair and has not returned yet; a checkpoint without it would skip that value."};
+
+PyObject* state(GeneratorObject* self) {
+    const Generator& g = self->gen;
+    PyObject* cached = g.has_cached_normal ? PyFloat_FromDouble(g.cached_normal) : Py_NewRef(Py_None);
+    if (cached == nullptr) return nullptr;
+    return Py_BuildValue("(KKKKN)", static_cast<unsigned long long>(g.engine.s0),
+                         static_cast<unsigned long long>(g.engine.s1), static_cast<unsigned long long>(g.engine.s2),
+                         static_cast<unsigned long long>(g.engine.s3), cached);
+}
+
+// --- from_state --------------------------------------------------------------------------
+
+constexpr MethodDecl kFromState{
+    "Generator", "from_state", {"state"}, Access::none,
+    "Creates a generator that resumes from a tuple returned by state(): it produces\n"
+    "exactly the values the saved generator would have produced from that point on,\n"
+    "including a pending normal value. The argument must be a tuple (a list read back\n"
+    "from JSON must be converted with tuple() first).",
+    true};
+
+PyObject* from_state(PyObject*, TupleArg state) {
+    PyObject* t = state.obj;
+    const Py_ssize_t len = PyTuple_GET_SIZE(t);
+    if (len != 5) {
+        PyErr_Format(PyExc_ValueError, "expected tuple of length 5, but got tuple of length %zd", len);
+        add_note("state");
+        return nullptr;
+    }
+    Generator g;
+    std::uint64_t* words[4] = {&g.engine.s0, &g.engine.s1, &g.engine.s2, &g.engine.s3};
+    for (int i = 0; i < 4; ++i) {
+        if (!Kind<std::uint64_t>::convert(PyTuple_GET_ITEM(t, i), *words[i])) {
+            add_note("state");
+            return nullptr;
+        }
+    }
+    PyObject* cached = PyTuple_GET_ITEM(t, 4);
+    if (cached != Py_None) {
+        if (!Kind<double>::convert(cached, g.cached_normal)) {
+            add_note("state");
+            return nullptr;
+        }
+        if (!std::isfinite(g.cached_normal))
+            return raise_value_error("from_state()'s cached-normal value must be finite (not NaN or infinite)");
+        g.has_cached_normal = true;
+    }
+    return new_generator(g);
+}
+
+// --- jump, split, spawn -------------------------------------------------------------------
+
+constexpr MethodDecl kJump{
+    "Generator", "jump", {}, Access::exclusive,
+    "Advances the state by 2**128 steps, so that the stream afterwards never overlaps the\n"
+    "stream before. A pending normal value is kept. Mainly used through split() and\n"
+    "spawn()."};
+
+PyObject* jump(GeneratorObject* self) {
+    self->gen.engine.jump();
+    Py_RETURN_NONE;
+}
+
+constexpr MethodDecl kSplit{
+    "Generator", "split", {"n"}, Access::exclusive,
+    "Returns n new independent generators for parallel work (one per worker), none\n"
+    "overlapping each other or this generator, which is advanced past all of them:\n"
+    "child i starts i * 2**128 steps ahead, and this generator ends (n + 1) * 2**128\n"
+    "steps ahead. The children have no pending normal value; this generator keeps its own."};
+
+PyObject* split(GeneratorObject* self, std::uint64_t n) {
+    // Reserve room for every child before touching the parent, so that an impossible n
+    // fails with the parent unchanged.
+    if (n > static_cast<std::uint64_t>(PY_SSIZE_T_MAX)) return PyErr_NoMemory();
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(n));
+    if (list == nullptr) return nullptr;
+    Xoshiro256PlusPlus w = self->gen.engine;
+    for (std::uint64_t i = 0; i < n; ++i) {
+        w.jump();
+        PyObject* child = new_generator(Generator{false, 0.0, w});
+        if (child == nullptr) {
+            Py_DECREF(list);
+            return nullptr;
+        }
+        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), child);
+    }
+    w.jump();
+    self->gen.engine = w;
+    return list;
+}
+
+constexpr MethodDecl kSpawn{
+    "Generator", "spawn", {}, Access::exclusive,
+    "Returns one new independent generator, like split(1)[0], for handing out child\n"
+    "streams one at a time; this generator is advanced past the child (two jumps)."};
+
+PyObject* spawn(GeneratorObject* self) {
+    Xoshiro256PlusPlus w = self->gen.engine;
+    w.jump();
+    PyObject* child = new_generator(Generator{false, 0.0, w});
+    if (child == nullptr) return nullptr;
+    w.jump();
+    self->gen.engine = w;
+    return child;
+}
+
+}  // namespace
+
+PyMethodDef state_method() { return method_def<kState, state>(); }
+PyMethodDef from_state_method() { return method_def<kFromState, from_state>(); }
+PyMethodDef jump_method() { return method_def<kJump, jump>(); }
+PyMethodDef split_method() { return method_def<kSplit, split>(); }
+PyMethodDef spawn_method() { return method_def<kSpawn, spawn>(); }
+
+PyObject* new_generator(const Generator& gen) {
+    PyObject* obj = generator_type->tp_alloc(generator_type, 0);
+    if (obj == nullptr) return nullptr;
+    auto* g = reinterpret_cast<GeneratorObject*>(obj);
+    g->borrow = 0;
+    g->gen = gen;
+    return obj;
+}
+
+PyTypeObject* get_generator_type() {
+    if (generator_type != nullptr) return generator_type;
+    // The method list, in the order the type documents it.
+    static PyMethodDef methods[] = {
+        state_method(),       from_state_method(),   random_method(),
+        uniform_method(),     normal_method(),       exponential_method(),
+        bernoulli_method(),   integers_method(),     fill_method(),
+        choice_method(),      choices_method(),      bootstrap_indices_method(),
+        systematic_resample_method(), shuffle_method(), permutation_method(),
+        sample_method(),      multivariate_normal_method(), dirichlet_method(),
+        multinomial_method(), gamma_method(),        beta_method(),
+        chisquare_method(),   student_t_method(),    cauchy_method(),
+        laplace_method(),     lognormal_method(),    geometric_method(),
+        binomial_method(),    poisson_method(),      jump_method(),
+        spawn_method(),       split_method(),        {nullptr, nullptr, 0, nullptr},
+    };
+    static PyType_Slot slots[] = {
+        {Py_tp_new, reinterpret_cast<void*>(new_from_type)},
+        {Py_tp_dealloc, reinterpret_cast<void*>(generator_dealloc)},
+        {Py_tp_doc, const_cast<char*>(make_docstring(kGeneratorNew))},
+        {Py_tp_methods, methods},
+        {0, nullptr},
+    };
+    static PyType_Spec spec = {
+        "builtins.Generator", sizeof(GeneratorObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots,
+    };
+    generator_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+    return generator_type;
+}
+
+}  // namespace drawkit::py
