@@ -1,0 +1,60 @@
+#include "multivariate.hpp"
+
+#include <string>
+
+#include "../number_format.hpp"
+#include "gamma.hpp"
+#include "normal.hpp"
+
+namespace drawkit {
+
+Invalid check_multivariate_normal(std::size_t n, std::size_t factor_len) {
+    // Compared by division, so that a length whose square wraps in 64 bits can never pass.
+    const bool fits = n == 0 ? factor_len == 0 : (factor_len % n == 0 && factor_len / n == n);
+    if (fits) [[likely]] return std::nullopt;
+    const std::string ns = format_uint(n);
+    const std::uint64_t nn = static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(n);
+    return "cholesky_factor must have " + ns + "*" + ns + "=" + format_uint(nn) +
+           " entries (a flat, row-major " + ns + "x" + ns + " matrix) for a mean of length " + ns +
+           ", got " + format_uint(factor_len);
+}
+
+void multivariate_normal(Generator& g, std::span<const double> mean, std::span<const double> factor,
+                         std::span<double> out) noexcept {
+    const std::size_t n = mean.size();
+    double* z = out.data();
+    for (std::size_t i = 0; i < n; ++i) z[i] = standard_normal(g);
+    // Rows are independent sums, so they may be formed in any order with the same bits.
+    // Going from the last row up lets row i overwrite z[i]: the rows still to come read
+    // only z[0..i-1]. One buffer thus holds the normals and then the result.
+    for (std::size_t i = n; i-- > 0;) {
+        const double* row = factor.data() + i * n;
+        double acc = 0.0;
+        for (std::size_t j = 0; j <= i; ++j) acc = acc + row[j] * z[j];
+        z[i] = acc + mean[i];
+    }
+}
+
+Invalid check_dirichlet(std::span<const double> alpha) {
+    if (alpha.empty()) [[unlikely]] return "dirichlet([]): alpha must have at least one entry";
+    for (std::size_t i = 0; i < alpha.size(); ++i) {
+        // The name is built only for the failing entry.
+        if (!(alpha[i] > 0.0 && is_finite(alpha[i]))) [[unlikely]] {
+            return positive_message("alpha[" + format_uint(i) + "]", alpha[i]);
+        }
+    }
+    return std::nullopt;
+}
+
+void dirichlet(Generator& g, std::span<const double> alpha, std::span<double> out) noexcept {
+    const std::size_t k = alpha.size();
+    for (std::size_t i = 0; i < k; ++i) out[i] = standard_gamma(g, alpha[i]);
+    // Starting from -0.0 makes the first partial sum exactly out[0] (also for +0.0).
+    double total = -0.0;
+    for (std::size_t i = 0; i < k; ++i) total = total + out[i];
+    // One rounded division per entry, not a product with a reciprocal. All draws 0.0 give
+    // 0/0 = NaN entries, returned as they are.
+    for (std::size_t i = 0; i < k; ++i) out[i] = out[i] / total;
+}
+
+}  // namespace drawkit
