@@ -4,3 +4,7 @@
 #pragma once
 
 #include "distributions/uniform.hpp"
+#include "distributions/normal.hpp"
+#include "distributions/exponential.hpp"
+#include "distributions/gamma.hpp"
+#include "distributions/multivariate.hpp"
