@@ -8,3 +8,5 @@
 #include "distributions/exponential.hpp"
 #include "distributions/gamma.hpp"
 #include "distributions/multivariate.hpp"
+#include "distributions/counting.hpp"
+#include "distributions/multinomial.hpp"

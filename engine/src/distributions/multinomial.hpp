@@ -1,0 +1,46 @@
+// Multinomial counts: n independent categorical draws tallied by category.
+//
+// Each trial is the cumulative-probability scan of a single weighted choice, recomputed
+// from scratch: no table is built and no binomial shortcut is taken, so the counts are
+// those of n separate scans and the cost is n times the position of the drawn category.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <span>
+
+#include "../xoshiro256pp.hpp"
+#include "uniform.hpp"
+
+namespace drawkit {
+
+// The tolerance on |sum(probs) - 1|.
+inline constexpr double kMultinomialTolerance = std::bit_cast<double>(0x3EB0C6F7A0B5ED8DULL);  // 1e-06
+
+// In order: a non-empty list; every value in [0, 1] (NaN and infinities fail; -0.0 and
+// 1.0 pass), the first failing index reported; the left-to-right sum, started from -0.0,
+// within the tolerance of 1 (a sum exactly 1e-6 away passes).
+Invalid check_multinomial(std::span<const double> probs);
+
+// Adds the outcome of n trials to counts[0 .. probs.size()) (check_multinomial passed;
+// counts zeroed by the caller). One output per trial. The rounded sum of probs may fall
+// short of 1 by up to the tolerance; a u at or above it goes to the last category,
+// whatever that category's probability, so every trial lands somewhere.
+inline void multinomial(Xoshiro256PlusPlus& e, std::uint64_t n, std::span<const double> probs,
+                        std::uint64_t* counts) noexcept {
+    const std::size_t last = probs.size() - 1;
+    for (std::uint64_t trial = 0; trial < n; ++trial) {
+        const double u = next_f64(e);
+        double cum = 0.0;
+        std::size_t k = 0;
+        for (; k < last; ++k) {
+            cum = cum + probs[k];
+            if (u < cum) break;
+        }
+        // k == last here either because the scan reached the last category (whose own
+        // test could only pick it again) or because nothing matched: both go to `last`.
+        ++counts[k];
+    }
+}
+
+}  // namespace drawkit
