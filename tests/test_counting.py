@@ -150,13 +150,18 @@ def test_geometric_certain_success_consumes_nothing():
     assert g.state() == advanced(0, 0)
 
 
-def test_geometric_tiny_p_follows_the_steps():
-    # At or below 2^-54, 1 - p rounds to 1: ln(1 - p) = 0 and every draw is 1.
-    for p in (2.0**-54, 1e-300, 5e-324):
+def test_geometric_tiny_p_keeps_its_mean():
+    # At or below 2^-54, 1 - p rounds to 1, and ln(1 - p) as written would be 0, making every
+    # draw 1 although the mean is 1/p; -p (the correctly rounded logarithm there) is used.
+    first_log = -0.39241355344733597  # ln of seed 0's first complement uniform
+    values, state = draws("geometric", (2.0**-54,), 1)
+    assert values == [int(-first_log * 2**54) + 1]
+    assert state == advanced(0, 1)
+    for p in (1e-300, 5e-324):  # beyond 2^64: saturated, one output per call
         values, state = draws("geometric", (p,), 3)
-        assert values == [1, 1, 1]
+        assert values == [2**64 - 1] * 3
         assert state == advanced(0, 3)
-    # Just above, the quotient is finite and large, but far from wrapping the + 1.
+    # Just above, the steps as written apply: large, but far from wrapping the + 1.
     value = drawkit.Generator(0).geometric(math.nextafter(2.0**-54, 1.0))
     assert 10**15 < value < 4 * 10**17
 

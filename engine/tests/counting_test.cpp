@@ -108,18 +108,29 @@ TEST(CountingZeroState, GuardRefusesPtrsOnly) {
     (void)poisson(one, 10.0);  // terminates
 }
 
-TEST(CountingGeometric, TinyProbabilityGivesOne) {
-    // 1 - p rounds to 1 for p <= 2^-54: ln(1 - p) = +0 and the quotient is -inf (or NaN
-    // for w = 1), both converted to 0.
-    for (const double p : {from_bits(0x3C90000000000000ULL) /* 2^-54 */, 1e-300, 5e-324}) {
-        E e = E::from_seed(0);
-        EXPECT_EQ(geometric(e, p), 1U) << p;
+TEST(CountingGeometric, TinyProbabilityUsesMinusPAsTheLogarithm) {
+    // 1 - p rounds to 1 for p <= 2^-54; ln(1 - p) is then taken as -p (its correctly rounded
+    // value) instead of ln(1) = 0, which would make every draw 1. Seed 0's first complement
+    // uniform has ln(w) = -0.39241355344733597, so for p = 2^-54 the quotient is that value
+    // times 2^54 exactly.
+    const double p54 = from_bits(0x3C90000000000000ULL);
+    E e = E::from_seed(0);
+    EXPECT_EQ(geometric(e, p54), static_cast<std::uint64_t>(0.39241355344733597 * 0x1p54) + 1);
+    // Quotients beyond 2^64 (and +inf for subnormal p) saturate, the +1 included.
+    for (const double p : {1e-300, 5e-324}) {
+        E f = E::from_seed(0);
+        EXPECT_EQ(geometric(f, p), UINT64_MAX) << p;
+        E g = E::from_seed(0), h = E::from_seed(0);
+        (void)geometric(g, p);
+        h.next_u64();
+        EXPECT_EQ(g, h);  // one output
+        // w = 1 gives ln(w) = +0 and the smallest result, 1.
         E zero{};
         EXPECT_EQ(geometric(zero, p), 1U) << p;
     }
-    // Just above 2^-54 the results are large but far from wrapping.
-    E e = E::from_seed(0);
-    const std::uint64_t big = geometric(e, from_bits(0x3C90000000000001ULL));
+    // Just above 2^-54 the steps as written apply: large results, far from wrapping.
+    E big_e = E::from_seed(0);
+    const std::uint64_t big = geometric(big_e, from_bits(0x3C90000000000001ULL));
     EXPECT_GT(big, 1000000000000000ULL);
     EXPECT_LT(big, 400000000000000000ULL);
 }

@@ -116,17 +116,23 @@ inline Invalid check_geometric(double p) {
 
 // Trials up to and including the first success (check_geometric passed), by inversion:
 // floor(ln(w) / ln(1 - p)) + 1 with w = 1 - u in [2^-53, 1], so ln(w) is always finite.
-// p = 1 succeeds at once and takes no output. For p <= 2^-54, 1 - p rounds to 1, ln of it
-// is +0 and the quotient -inf (NaN for w = 1); both convert to 0, so such p always gives 1.
-// For larger p the quotient is at most 36.74 / 1.1e-16 < 3.4e17, so the +1 never wraps.
+// p = 1 succeeds at once and takes no output.
+//
+// For p <= 2^-54, 1 - p rounds to 1 and ln(1 - p) would come out as +0, turning every draw
+// into 1 although the mean is 1/p. There ln(1 - p) = -p - p^2/2 - ..., and p^2/2 is far below
+// half an ulp of p, so -p is the correctly rounded logarithm: it is used instead. Those
+// quotients can exceed 2^64 (or be +inf for subnormal p), so the count saturates at
+// 2^64 - 1 and the +1 saturates with it. For larger p the quotient is below 3.4e17.
 inline std::uint64_t geometric(Xoshiro256PlusPlus& e, double p) noexcept {
     if (p == 1.0) return 1;
     const double w = next_f64_complement(e);
     const double num = portable_math::ln(w);
-    const double den = portable_math::ln(1.0 - p);
+    const double complement = 1.0 - p;
+    const double den = complement == 1.0 ? -p : portable_math::ln(complement);
     double q = num / den;
     if (is_finite(q)) q = floor_f64(q);
-    return count_from_f64(q) + 1;
+    const std::uint64_t count = count_from_f64(q);
+    return count == std::numeric_limits<std::uint64_t>::max() ? count : count + 1;
 }
 
 // --- binomial --------------------------------------------------------------------------
