@@ -10,3 +10,4 @@
 #include "distributions/multivariate.hpp"
 #include "distributions/counting.hpp"
 #include "distributions/multinomial.hpp"
+#include "sampling.hpp"

@@ -1,12 +1,309 @@
-// Placeholder until this family lands.
+// choice, choices, sample, shuffle, permutation, bootstrap_indices and systematic_resample.
+//
+// The positions come from the core (sampling.hpp); this file only reads the elements.
+// A list or tuple whose length and item methods are the built-in ones is read straight
+// from its storage, running no Python code; any other accepted sequence, including a
+// subclass that overrides __len__ or __getitem__, goes through the sequence protocol, so
+// its own methods run (and may fail, or call back into the generator, which the access
+// guard refuses).
+#include <memory>
+#include <utility>
+
+#include "binding.hpp"
 #include "methods.hpp"
+#include "sampling.hpp"
+
 namespace drawkit::py {
-namespace { PyObject* not_yet(PyObject*, PyObject*) { PyErr_SetString(PyExc_NotImplementedError, "not yet"); return nullptr; } }
-PyMethodDef choice_method() { return {"choice", not_yet, METH_VARARGS, nullptr}; }
-PyMethodDef choices_method() { return {"choices", not_yet, METH_VARARGS, nullptr}; }
-PyMethodDef bootstrap_indices_method() { return {"bootstrap_indices", not_yet, METH_VARARGS, nullptr}; }
-PyMethodDef systematic_resample_method() { return {"systematic_resample", not_yet, METH_VARARGS, nullptr}; }
-PyMethodDef shuffle_method() { return {"shuffle", not_yet, METH_VARARGS, nullptr}; }
-PyMethodDef permutation_method() { return {"permutation", not_yet, METH_VARARGS, nullptr}; }
-PyMethodDef sample_method() { return {"sample", not_yet, METH_VARARGS, nullptr}; }
+
+namespace {
+
+// --- reading a sequence argument -------------------------------------------------------------
+
+// True when reading `o` through the sequence protocol would only reach the list's or
+// tuple's own storage: the exact types, or subclasses that left both slots alone.
+inline bool has_builtin_storage(PyObject* o) noexcept {
+    PyTypeObject* t = Py_TYPE(o);
+    if (t == &PyList_Type || t == &PyTuple_Type) [[likely]] return true;
+    PyTypeObject* base = PyList_Check(o) ? &PyList_Type : PyTuple_Check(o) ? &PyTuple_Type : nullptr;
+    if (base == nullptr) return false;
+    const PySequenceMethods* mine = t->tp_as_sequence;
+    const PySequenceMethods* theirs = base->tp_as_sequence;
+    return mine != nullptr && mine->sq_item == theirs->sq_item && mine->sq_length == theirs->sq_length;
 }
+
+// A sequence argument opened for one call: its length read once, its items read either
+// from storage or through the protocol.
+class SequenceReader {
+public:
+    // Reads the length; false with the length protocol's exception set.
+    bool open(PyObject* o) noexcept {
+        obj_ = o;
+        if (has_builtin_storage(o)) [[likely]] {
+            direct_ = true;
+            items_ = PySequence_Fast_ITEMS(o);  // null for an empty list, never read then
+            size_ = Py_SIZE(o);
+            return true;
+        }
+        size_ = PySequence_Size(o);
+        return size_ >= 0;
+    }
+
+    std::uint64_t size() const noexcept { return static_cast<std::uint64_t>(size_); }
+
+    // Whether reading runs Python code (and so may fail or see the generator in use).
+    bool runs_python() const noexcept { return !direct_; }
+
+    // A new reference to item pos (< size), or nullptr with the item method's exception.
+    PyObject* item(std::uint64_t pos) const noexcept {
+        if (direct_) return Py_NewRef(items_[pos]);
+        return PySequence_GetItem(obj_, static_cast<Py_ssize_t>(pos));
+    }
+
+private:
+    PyObject* obj_ = nullptr;
+    PyObject** items_ = nullptr;  // storage of a list or tuple read directly
+    bool direct_ = false;
+    Py_ssize_t size_ = 0;
+};
+
+// An owned reference, released when it goes out of scope: the elements held by the
+// position map of sample() are released on every path, errors and exceptions included.
+class Ref {
+public:
+    Ref() = default;
+    Ref(Ref&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    Ref& operator=(Ref&& other) noexcept {
+        PyObject* old = std::exchange(p_, std::exchange(other.p_, nullptr));
+        Py_XDECREF(old);
+        return *this;
+    }
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref() { Py_XDECREF(p_); }
+
+    void reset(PyObject* p) noexcept { Py_XSETREF(p_, p); }
+    PyObject* release() noexcept { return std::exchange(p_, nullptr); }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+
+private:
+    PyObject* p_ = nullptr;
+};
+
+// The result list of a call, allocated at full length before the first engine output
+// (so that an impossible length is a MemoryError with the generator untouched) and
+// released on every path unless handed out. While Python code may run during the fill,
+// the list is kept away from the garbage collector, whose introspection could otherwise
+// hand a list with empty slots to that code.
+class ResultList {
+public:
+    ResultList() = default;
+    ResultList(const ResultList&) = delete;
+    ResultList& operator=(const ResultList&) = delete;
+    ~ResultList() { Py_XDECREF(list_); }
+
+    bool allocate(std::uint64_t n, bool hide_from_gc = false) noexcept {
+        if (n > static_cast<std::uint64_t>(PY_SSIZE_T_MAX)) {
+            PyErr_NoMemory();
+            return false;
+        }
+        list_ = PyList_New(static_cast<Py_ssize_t>(n));
+        if (list_ == nullptr) return false;
+        hidden_ = hide_from_gc;
+        if (hidden_) PyObject_GC_UnTrack(list_);
+        return true;
+    }
+
+    // Stores a new reference into slot i.
+    void set(std::uint64_t i, PyObject* item) noexcept { PyList_SET_ITEM(list_, static_cast<Py_ssize_t>(i), item); }
+
+    // Fills every slot with an int; false with MemoryError set.
+    bool set_uints(const std::uint64_t* values, std::uint64_t n) noexcept {
+        for (std::uint64_t i = 0; i < n; ++i) {
+            PyObject* v = PyLong_FromUnsignedLongLong(values[i]);
+            if (v == nullptr) return false;
+            set(i, v);
+        }
+        return true;
+    }
+
+    PyObject* release() noexcept {
+        if (hidden_) PyObject_GC_Track(list_);
+        return std::exchange(list_, nullptr);
+    }
+
+private:
+    PyObject* list_ = nullptr;
+    bool hidden_ = false;
+};
+
+// n machine integers for an index draw, allocated before any engine output (an
+// impossible n throws std::bad_alloc, which the binding reports as MemoryError).
+std::unique_ptr<std::uint64_t[]> index_buffer(std::uint64_t n) {
+    return std::make_unique_for_overwrite<std::uint64_t[]>(static_cast<std::size_t>(n));
+}
+
+// --- choice ----------------------------------------------------------------------------
+
+constexpr MethodDecl kChoice{"Generator", "choice", {"seq"}, Access::exclusive,
+                             "Returns one element of a non-empty sequence, which is not modified.\n\n"
+                             "The element is the sequence's own object; its position is one engine\n"
+                             "output reduced modulo the length."};
+
+PyObject* choice(GeneratorObject* self, SequenceArg seq) {
+    PyObject* o = seq.obj;
+    // An exact list is by far the common argument: storage read, no Python code.
+    if (PyList_CheckExact(o)) [[likely]] {
+        const Py_ssize_t n = PyList_GET_SIZE(o);
+        if (n == 0) [[unlikely]] return raise_value_error(*check_choice(0));
+        const std::uint64_t j = self->gen.engine.next_below(static_cast<std::uint64_t>(n));
+        return Py_NewRef(PyList_GET_ITEM(o, static_cast<Py_ssize_t>(j)));
+    }
+    SequenceReader reader;
+    if (!reader.open(o)) return nullptr;
+    if (auto invalid = check_choice(reader.size())) [[unlikely]] return raise_value_error(*invalid);
+    return reader.item(self->gen.engine.next_below(reader.size()));
+}
+
+// --- choices ---------------------------------------------------------------------------
+
+constexpr MethodDecl kChoices{"Generator", "choices", {"seq", "k"}, Access::exclusive,
+                              "Returns a new list of k elements drawn with replacement from a non-empty\n"
+                              "sequence; k may exceed the length. This is a bootstrap resample.\n\n"
+                              "The elements are the sequence's own objects; each position is one engine\n"
+                              "output reduced modulo the length, read at once."};
+
+PyObject* choices(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
+    SequenceReader reader;
+    if (!reader.open(seq.obj)) return nullptr;
+    const std::uint64_t n = reader.size();
+    if (auto invalid = check_choices(n)) [[unlikely]] return raise_value_error(*invalid);
+    ResultList result;
+    if (!result.allocate(k, reader.runs_python())) return nullptr;
+    Xoshiro256PlusPlus& e = self->gen.engine;
+    for (std::uint64_t i = 0; i < k; ++i) {
+        PyObject* item = reader.item(e.next_below(n));
+        if (item == nullptr) return nullptr;
+        result.set(i, item);
+    }
+    return result.release();
+}
+
+// --- sample ----------------------------------------------------------------------------
+
+constexpr MethodDecl kSample{
+    "Generator", "sample", {"seq", "k"}, Access::exclusive,
+    "Returns a new list of k distinct elements drawn without replacement; the sequence\n"
+    "is not modified.\n\n"
+    "A partial Fisher-Yates shuffle of a virtual copy: only k positions are touched,\n"
+    "a dictionary standing in for the positions swapped so far, so it stays fast when\n"
+    "k is much smaller than the length. The elements are the sequence's own objects."};
+
+PyObject* sample(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
+    SequenceReader reader;
+    if (!reader.open(seq.obj)) return nullptr;
+    const std::uint64_t n = reader.size();
+    if (auto invalid = check_sample(n, k)) [[unlikely]] return raise_value_error(*invalid);
+    ResultList result;
+    if (!result.allocate(k, reader.runs_python())) return nullptr;
+    const bool complete = partial_fisher_yates<Ref>(
+        self->gen.engine, n, k,
+        [&reader](std::uint64_t pos, Ref& out) noexcept {
+            out.reset(reader.item(pos));
+            return static_cast<bool>(out);
+        },
+        [&result](std::uint64_t i, Ref&& element) noexcept { result.set(i, element.release()); });
+    if (!complete) return nullptr;
+    return result.release();
+}
+
+// --- shuffle ---------------------------------------------------------------------------
+
+constexpr MethodDecl kShuffle{
+    "Generator", "shuffle", {"seq"}, Access::exclusive,
+    "Shuffles a list in place, so that every ordering is equally likely, and returns None.\n\n"
+    "Fisher-Yates: walks from the last index down to 1 and swaps each position with a\n"
+    "uniformly drawn position at or before it. The list's own storage is permuted; its\n"
+    "length and item methods are not called."};
+
+PyObject* shuffle(GeneratorObject* self, ListArg seq) {
+    // Swapping the stored pointers moves each item with the reference the list already
+    // holds: no reference count changes, so no Python code can run and the length
+    // cannot change during the walk.
+    auto* list = reinterpret_cast<PyListObject*>(seq.obj);
+    shuffle_in_place(self->gen.engine, list->ob_item, static_cast<std::size_t>(Py_SIZE(list)));
+    Py_RETURN_NONE;
+}
+
+// --- permutation -----------------------------------------------------------------------
+
+constexpr MethodDecl kPermutation{
+    "Generator", "permutation", {"n"}, Access::exclusive,
+    "Returns a new list of the ints 0..n-1 in random order; nothing passed in is modified.\n\n"
+    "The same walk as shuffle(), so shuffling list(range(n)) from the same state gives\n"
+    "the same order."};
+
+PyObject* permutation(GeneratorObject* self, std::uint64_t n) {
+    ResultList result;
+    if (!result.allocate(n)) return nullptr;
+    const auto order = index_buffer(n);
+    drawkit::permutation(self->gen.engine, order.get(), static_cast<std::size_t>(n));
+    if (!result.set_uints(order.get(), n)) return nullptr;
+    return result.release();
+}
+
+// --- bootstrap_indices -------------------------------------------------------------------
+
+constexpr MethodDecl kBootstrapIndices{
+    "Generator", "bootstrap_indices", {"n"}, Access::exclusive,
+    "Returns a new list of n indices in [0, n), drawn independently with replacement.\n\n"
+    "The index form of choices(): a large dataset is resampled by row index without\n"
+    "being copied. n must be at least 1."};
+
+PyObject* bootstrap_indices(GeneratorObject* self, std::uint64_t n) {
+    if (auto invalid = check_bootstrap_indices(n)) [[unlikely]] return raise_value_error(*invalid);
+    ResultList result;
+    if (!result.allocate(n)) return nullptr;
+    const auto indices = index_buffer(n);
+    drawkit::bootstrap_indices(self->gen.engine, indices.get(), static_cast<std::size_t>(n));
+    if (!result.set_uints(indices.get(), n)) return nullptr;
+    return result.release();
+}
+
+// --- systematic_resample -----------------------------------------------------------------
+
+constexpr MethodDecl kSystematicResample{
+    "Generator", "systematic_resample", {"weights", "n"}, Access::exclusive,
+    "Returns a new list of n indices, each chosen with probability proportional to its\n"
+    "weight, by systematic resampling: the low-variance resampling step of particle\n"
+    "filters. One random offset and n evenly spaced points from it replace n independent\n"
+    "draws; the expected count of every index is the same, with less variance. The\n"
+    "indices come out in non-decreasing order.\n\n"
+    "Raises ValueError for empty weights, a negative or non-finite weight, or a zero sum."};
+
+PyObject* systematic_resample(GeneratorObject* self, FloatSeq& weights, std::uint64_t n) {
+    double total = 0.0;
+    if (auto invalid = check_systematic_resample(weights.values, total)) [[unlikely]]
+        return raise_value_error(*invalid);
+    total = rescale_overflowed_weights(weights.values, total);
+    // The offset's output is taken whatever n is (n = 0 consumes it too), before the
+    // result is allocated.
+    const double u = next_f64(self->gen.engine);
+    ResultList result;
+    if (!result.allocate(n)) return nullptr;
+    const auto indices = index_buffer(n);
+    drawkit::systematic_resample(u, weights.values, total, n, indices.get());
+    if (!result.set_uints(indices.get(), n)) return nullptr;
+    return result.release();
+}
+
+}  // namespace
+
+PyMethodDef choice_method() { return method_def<kChoice, choice>(); }
+PyMethodDef choices_method() { return method_def<kChoices, choices>(); }
+PyMethodDef bootstrap_indices_method() { return method_def<kBootstrapIndices, bootstrap_indices>(); }
+PyMethodDef systematic_resample_method() { return method_def<kSystematicResample, systematic_resample>(); }
+PyMethodDef shuffle_method() { return method_def<kShuffle, shuffle>(); }
+PyMethodDef permutation_method() { return method_def<kPermutation, permutation>(); }
+PyMethodDef sample_method() { return method_def<kSample, sample>(); }
+
+}  // namespace drawkit::py

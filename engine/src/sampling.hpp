@@ -1,0 +1,212 @@
+// Sequence and index sampling, systematic resampling and the alias table, as functions on
+// the engine. The element draws of the Python layer (choice, choices, sample, shuffle) keep
+// only the element access for themselves: the positions they touch, and the order in
+// which they touch them, come from the functions here.
+//
+// Every index is one engine output reduced modulo a length (next_below), with no
+// rejection step; the count and order of outputs below is part of the stream.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <unordered_map>
+#include <utility>
+
+#include "distributions/uniform.hpp"
+#include "xoshiro256pp.hpp"
+
+namespace drawkit {
+
+// --- element-selection checks ------------------------------------------------------------
+
+// The checks on the length n of the sequence (and the count k) that precede every draw.
+inline Invalid check_choice(std::uint64_t n) {
+    if (n != 0) [[likely]] return std::nullopt;
+    return "choice() called on an empty sequence";
+}
+
+// An empty sequence is refused before k is looked at, so k = 0 does not excuse it.
+inline Invalid check_choices(std::uint64_t n) {
+    if (n != 0) [[likely]] return std::nullopt;
+    return "choices() called on an empty sequence";
+}
+
+// k = 0 is valid for every n, the empty sequence included.
+inline Invalid check_sample(std::uint64_t n, std::uint64_t k) {
+    if (k <= n) [[likely]] return std::nullopt;
+    return "sample() cannot draw more elements than the sequence contains";
+}
+
+// --- backward Fisher-Yates -------------------------------------------------------------
+
+// Walks i from n - 1 down to 1, swapping items[i] with items[j], j = next_below(i + 1):
+// every ordering equally likely (up to the remainder's bias), n - 1 outputs for n >= 2
+// and none for n < 2. A step with j = i consumes its output and moves nothing.
+template <typename T>
+inline void shuffle_in_place(Xoshiro256PlusPlus& e, T* items, std::size_t n) noexcept {
+    for (std::size_t m = n; m >= 2; --m) {
+        const std::size_t j = static_cast<std::size_t>(e.next_below(m));
+        const std::size_t i = m - 1;
+        if (i != j) std::swap(items[i], items[j]);
+    }
+}
+
+// out[0..n) = a random ordering of 0..n-1: the same walk on [0, 1, ..., n-1], so that it
+// matches shuffling that list from the same state.
+void permutation(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n) noexcept;
+
+// --- bootstrap indices -------------------------------------------------------------------
+
+Invalid check_bootstrap_indices(std::uint64_t n);
+
+// out[0..n) = n independent indices in [0, n), in draw order; n outputs.
+void bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n) noexcept;
+
+// --- partial Fisher-Yates (sample without replacement) -----------------------------------
+
+// Draws k of the n positions of a sequence without replacement by running the first k
+// steps of a forward Fisher-Yates shuffle on a virtual copy A of it: step i swaps A[i]
+// with A[j], j = i + (next_u64 mod (n - i)), and emits the new A[i]. Only the positions
+// written so far are kept, in a map from position to the element now standing there, so
+// the cost is O(k) whatever n is.
+//
+// read(pos, T& out) -> bool fetches item pos of the real sequence (false: stop, the caller
+// keeps its error); emit(i, T&&) receives the i-th result. Within a step the reads happen
+// in the order A[j], then A[i], each from the map when present, so an unmapped j = i is
+// read twice. Returns false when a read failed, after i + 1 outputs for a failure in step
+// i; the map (and with it every element it holds) is released on every path.
+//
+// Requires k <= n. Precisely k outputs are consumed when every read succeeds.
+template <typename T, typename Read, typename Emit>
+bool partial_fisher_yates(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t k, Read&& read, Emit&& emit) {
+    std::unordered_map<std::uint64_t, T> moved;  // position -> element of A now there
+    for (std::uint64_t i = 0; i < k; ++i) {
+        const std::uint64_t j = i + e.next_u64() % (n - i);
+
+        // A[j]: its slot is about to be overwritten by A[i], so a mapped value is moved
+        // out rather than copied.
+        T at_j{};
+        auto slot_j = moved.find(j);
+        if (slot_j != moved.end()) {
+            at_j = std::move(slot_j->second);
+        } else if (!read(j, at_j)) {
+            return false;
+        }
+
+        // A[i]: position i is never read again after this step, so its entry is taken
+        // out of the map (its node reused for j when possible).
+        if (j == i) {
+            if (slot_j == moved.end()) {
+                // The unmapped diagonal reads item i a second time; the value is not kept,
+                // since A[i] is emitted and never looked up again.
+                T again{};
+                if (!read(i, again)) return false;
+            } else {
+                moved.erase(slot_j);
+            }
+            emit(i, std::move(at_j));
+            continue;
+        }
+        auto node_i = moved.extract(i);
+        T at_i{};
+        if (!node_i.empty()) {
+            at_i = std::move(node_i.mapped());
+        } else if (!read(i, at_i)) {
+            return false;
+        }
+        emit(i, std::move(at_j));
+
+        if (slot_j != moved.end()) {
+            slot_j->second = std::move(at_i);
+        } else if (!node_i.empty()) {
+            node_i.key() = j;
+            node_i.mapped() = std::move(at_i);
+            moved.insert(std::move(node_i));
+        } else {
+            moved.emplace(j, std::move(at_i));
+        }
+    }
+    return true;
+}
+
+// --- systematic resampling -----------------------------------------------------------------
+
+// Validates the weights in the order empty, first bad weight, sum; on success `total`
+// holds ((-0.0 + w_0) + w_1) + ..., summed in index order.
+Invalid check_systematic_resample(std::span<const double> weights, double& total);
+
+// Finite weights can still sum to +inf (two weights of 1e308). Every share w_i / total
+// would then be 0 and the draws would ignore the weights. When that happens the weights
+// are scaled in place by 2^-64 (exact for every weight above 2^-958, and the smaller ones
+// are negligible beside a sum near 2^1024) and the new sum is returned; a finite total is
+// returned unchanged and the weights are left alone, so ordinary inputs keep their bits.
+double rescale_overflowed_weights(std::span<double> weights, double total) noexcept;
+
+// The scan after the single engine output: u is its next_f64 value. Point i is
+// u / n + i / n (each division rounded, then the sum); the running sum adds each w_j /
+// total in turn, never a running total divided once, and the scan stops at the last
+// index. Writes n non-decreasing indices to out.
+void systematic_resample(double u, std::span<const double> weights, double total, std::uint64_t n,
+                         std::uint64_t* out) noexcept;
+
+// --- alias table (Vose, 1991) ---------------------------------------------------------------
+
+// Validates the weights in the order empty, first bad weight, sum, with the Categorical
+// messages; on success `total` is the sum formed as for systematic_resample.
+Invalid check_categorical(std::span<const double> weights, double& total);
+
+// Builds prob[0..n) and alias[0..n) for n = weights.size() >= 1 from valid weights and
+// their total. May throw std::bad_alloc for its work stacks; prob and alias are written
+// completely on success.
+void build_alias_table(std::span<const double> weights, double total, double* prob, std::uint64_t* alias);
+
+// x mod d for a divisor fixed in advance, without a division instruction (a 64-bit
+// division costs as much as the rest of a table draw). Lemire, Kaser and Kurz, "Faster
+// remainder by direct computation" (2019): with m = ceil(2^128 / d), x mod d equals the
+// high 64 bits of ((m * x) mod 2^128) * d for every 64-bit x, because m * d - 2^128 < d
+// <= 2^64. For d = 1, m wraps to 0 and the formula still gives 0. The result is the
+// exact remainder, so it is the engine's next_below value bit for bit.
+class FixedRemainder {
+public:
+    explicit FixedRemainder(std::uint64_t d) noexcept : d_(d) {
+#if defined(__SIZEOF_INT128__)
+        m_ = ~static_cast<unsigned __int128>(0) / d + 1;
+#endif
+    }
+
+    std::uint64_t divisor() const noexcept { return d_; }
+
+    std::uint64_t of(std::uint64_t x) const noexcept {
+#if defined(__SIZEOF_INT128__)
+        using u128 = unsigned __int128;
+        const u128 low = m_ * x;
+        const u128 bottom = static_cast<u128>(static_cast<std::uint64_t>(low)) * d_;
+        const u128 top = static_cast<u128>(static_cast<std::uint64_t>(low >> 64)) * d_;
+        return static_cast<std::uint64_t>((top + (bottom >> 64)) >> 64);
+#else
+        return x % d_;
+#endif
+    }
+
+private:
+    std::uint64_t d_;
+#if defined(__SIZEOF_INT128__)
+    unsigned __int128 m_;
+#endif
+};
+
+// One draw: the column from one output (next_below(n), the remainder taken through
+// `columns`), then the coin from the next output, also when n = 1.
+inline std::uint64_t alias_draw(Xoshiro256PlusPlus& e, const double* prob, const std::uint64_t* alias,
+                                const FixedRemainder& columns) noexcept {
+    const std::uint64_t c = columns.of(e.next_u64());
+    const double u = next_f64(e);
+    // The coin is unpredictable by design, so the choice is made with a mask rather than
+    // a branch that would mispredict on a large share of draws.
+    const std::uint64_t other = alias[c];
+    const std::uint64_t keep = 0 - static_cast<std::uint64_t>(u < prob[c]);
+    return other ^ ((c ^ other) & keep);
+}
+
+}  // namespace drawkit
