@@ -14,6 +14,8 @@ constexpr double kSplitter = std::bit_cast<double>(0x41A0000002000000ULL);      
 constexpr double kPrescaleBound = std::bit_cast<double>(0x4085E00000000000ULL);  // 700.0
 constexpr double kMinusPrescaleBound = std::bit_cast<double>(0xC085E00000000000ULL);  // -700.0
 
+constexpr std::uint64_t kPrescaleBoundBits = std::bit_cast<std::uint64_t>(kPrescaleBound);
+
 }  // namespace
 
 // tan(x).
@@ -66,13 +68,20 @@ double tan(double x) noexcept {
 //   and give NaN, e.g. powf(+inf, 1), powf(0.5, +inf), powf(2, 1e301).
 double powf(double x, double y) noexcept {
     using namespace detail;
-    if (x != x || y != y) return kNaN;
-    if (y == 0.0) return 1.0;
-    if (x == 0.0) return y > 0.0 ? 0.0 : kInf;
-    if (x < 0.0) return kNaN;
-    if (x == 1.0) return 1.0;
+    // The common case, x positive finite and not 1 and y finite and non-zero, passes on
+    // integer tests alone (a pattern minus one below that of +inf minus one means
+    // positive and finite); everything else goes through the special values in order.
+    const std::uint64_t xb = std::bit_cast<std::uint64_t>(x);
+    const std::uint64_t yb = std::bit_cast<std::uint64_t>(y);
+    if (xb - 1 >= kInfBits - 1 || xb == kOneBits || (yb & kAbsMask) - 1 >= kInfBits - 1) [[unlikely]] {
+        if (x != x || y != y) return kNaN;
+        if (y == 0.0) return 1.0;
+        if (x == 0.0) return y > 0.0 ? 0.0 : kInf;
+        if (x < 0.0) return kNaN;
+        if (x == 1.0) return 1.0;
+    }
 
-    const HeadTail lg = x == kInf ? HeadTail{kInf, 0.0} : ln_head_tail(x);
+    const HeadTail lg = xb == kInfBits ? HeadTail{kInf, 0.0} : ln_head_tail(x);
     const double p = y * lg.head;
 
     const double a = y * kSplitter;
@@ -85,13 +94,20 @@ double powf(double x, double y) noexcept {
 
     const double q = y * lg.tail + e;
     const double zz = p + q;
+    const double corr = (q + q * (q * 0.5)) + 1.0;
+
+    // |zz| < 700 passes both thresholds and means m = 0. Then arg = (p + 0*(-ln2_hi)) +
+    // 0*(-ln2_lo) adds -0.0 twice, which leaves p unchanged, and the final factor 2^0 = 1
+    // is exact, so the result is corr * exp(p). The test is on the integer pattern to keep
+    // it off the floating-point ports; NaN and the rest take the literal tests.
+    if ((std::bit_cast<std::uint64_t>(zz) & kAbsMask) < kPrescaleBoundBits) [[likely]] {
+        return corr * exp(p);
+    }
     if (zz > kExpOverflow) return kInf;
     if (zz < kExpUnderflow) return 0.0;  // a NaN zz passes both tests and stays NaN
-
     const std::int32_t m = zz > kPrescaleBound ? 512 : (zz < kMinusPrescaleBound ? -512 : 0);
     const double mf = static_cast<double>(m);
     const double arg = (p + mf * kMinusLn2Hi) + mf * kMinusLn2Lo;
-    const double corr = (q + q * (q * 0.5)) + 1.0;
     const double r = corr * exp(arg);
     if (is_zero_inf_or_nan(r)) return r;
     return r * pow2_normal(m);

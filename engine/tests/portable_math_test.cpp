@@ -259,6 +259,16 @@ TEST(PortableMathExp, ThresholdsAreStrict) {
     EXPECT_TRUE(HasBits(pm::exp(std::nextafter(under, 0.0)), 0x0000000000000001ULL));
 }
 
+TEST(PortableMathExp, ScalingAroundTheNormalRange) {
+    // Reduction multiples k = 1022, 1023, 1024 and k = -1021 .. -1025: the single-product
+    // scaling must hand over to the stepwise one exactly at the ends of the normal range.
+    for (double x : {708.5, 709.0, 709.5, 709.78, -707.8, -708.0, -708.4, -708.5, -709.0,
+                     -709.1, -709.5, -709.9, -710.2}) {
+        const double host = std::exp(x);
+        EXPECT_LE(ulp_distance(pm::exp(x), host), host < 0x1p-1022 ? 2U : 1U) << describe(x);
+    }
+}
+
 TEST(PortableMathExp, SpecialValues) {
     EXPECT_TRUE(HasBits(pm::exp(0.0), 0x3FF0000000000000ULL));
     EXPECT_TRUE(HasBits(pm::exp(-0.0), 0x3FF0000000000000ULL));
