@@ -121,8 +121,16 @@ bool is_abc_sequence(PyObject* o) {
 
 }  // namespace
 
+// Builtin types registered with collections.abc.Sequence (or MutableSequence) by the
+// standard library. A registration is never withdrawn, so for these exact types the
+// instance test is known to be true without running it (it costs more than a draw).
+static bool is_registered_builtin_sequence(PyObject* o) noexcept {
+    return PyRange_Check(o) || PyUnicode_CheckExact(o) || PyBytes_CheckExact(o) || PyByteArray_CheckExact(o) ||
+           PyMemoryView_Check(o);
+}
+
 bool Kind<SequenceArg>::convert(PyObject* o, SequenceArg& out) noexcept {
-    if (PyList_Check(o) || PyTuple_Check(o) || is_abc_sequence(o)) {
+    if (PyList_Check(o) || PyTuple_Check(o) || is_registered_builtin_sequence(o) || is_abc_sequence(o)) {
         out.obj = o;
         return true;
     }

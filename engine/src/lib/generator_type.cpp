@@ -42,11 +42,24 @@ constexpr MethodDecl kState{
 
 PyObject* state(GeneratorObject* self) {
     const Generator& g = self->gen;
+    PyObject* tuple = PyTuple_New(5);
+    if (tuple == nullptr) return nullptr;
+    const std::uint64_t words[4] = {g.engine.s0, g.engine.s1, g.engine.s2, g.engine.s3};
+    for (Py_ssize_t i = 0; i < 4; ++i) {
+        PyObject* word = PyLong_FromUnsignedLongLong(words[i]);
+        if (word == nullptr) {
+            Py_DECREF(tuple);
+            return nullptr;
+        }
+        PyTuple_SET_ITEM(tuple, i, word);
+    }
     PyObject* cached = g.has_cached_normal ? PyFloat_FromDouble(g.cached_normal) : Py_NewRef(Py_None);
-    if (cached == nullptr) return nullptr;
-    return Py_BuildValue("(KKKKN)", static_cast<unsigned long long>(g.engine.s0),
-                         static_cast<unsigned long long>(g.engine.s1), static_cast<unsigned long long>(g.engine.s2),
-                         static_cast<unsigned long long>(g.engine.s3), cached);
+    if (cached == nullptr) {
+        Py_DECREF(tuple);
+        return nullptr;
+    }
+    PyTuple_SET_ITEM(tuple, 4, cached);
+    return tuple;
 }
 
 // --- from_state --------------------------------------------------------------------------

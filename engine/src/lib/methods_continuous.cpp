@@ -69,7 +69,14 @@ PyObject* cauchy_impl(GeneratorObject* self, double loc, double scale) {
 
 constexpr MethodDecl kGamma{"Generator", "gamma", {"shape", "scale"}, Access::exclusive,
                             "Returns a float from a gamma distribution with the given shape and scale:\n"
-                            "sums of exponential waiting times, and Bayesian priors."};
+                            "sums of exponential waiting times, and Bayesian priors.\n\n"
+                            "The density is x**(shape-1) * exp(-x/scale) / (Gamma(shape) * scale**shape)\n"
+                            "for x >= 0; the mean is shape*scale and the variance shape*scale**2. Both\n"
+                            "parameters must be positive and finite (ValueError otherwise, shape checked\n"
+                            "first).\n\n"
+                            "Drawn by Marsaglia and Tsang's squeeze-and-reject method (2000); shapes below 1\n"
+                            "draw Gamma(shape + 1) and multiply by U**(1/shape). Its Gaussian values come\n"
+                            "from the same pairs as normal(), so a second value may be left pending."};
 
 PyObject* gamma_impl(GeneratorObject* self, double shape, double scale) {
     if (auto invalid = check_gamma(shape, scale)) [[unlikely]] return raise_value_error(*invalid);
