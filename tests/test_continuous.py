@@ -226,6 +226,16 @@ def test_boost_branch_draws_its_uniform_first():
 
 def test_tiny_shape_underflows_to_zero():
     assert_bits(drawkit.Generator(0).gamma(1e-200, 1.0), 0.0)
+    # Below ~7.5e-301 the boost exponent 1/shape leaves the power function's domain; the
+    # factor is 0.0 all the same, so the draws stay 0.0 instead of becoming NaN.
+    for shape in (7e-301, 1e-310, 5e-324):
+        g = drawkit.Generator(0)
+        assert_bits(g.gamma(shape, 1.0), 0.0)
+        reference = drawkit.Generator(0)
+        reference.gamma(1e-200, 1.0)
+        assert g.state() == reference.state()  # same draws: u, then Gamma(1)
+    assert_bits(drawkit.Generator(0).chisquare(1e-320), 0.0)
+    assert drawkit.Generator(0).dirichlet([5e-324, 1.0]) == [0.0, 1.0]
 
 
 def test_chisquare_two_is_twice_a_unit_gamma():

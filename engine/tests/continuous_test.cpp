@@ -195,6 +195,12 @@ TEST(ContinuousGamma, PendingNormalIsTheSamplersFirstX) {
 TEST(ContinuousGamma, TinyShapeUnderflowsToZero) {
     Generator g = Generator::from_seed(0);
     EXPECT_EQ(bits(standard_gamma(g, 1e-200)), bits(0.0));
+    // Exponents beyond the power function's domain (shape below ~7.5e-301) give the same
+    // 0.0 factor rather than NaN, also for the largest shape whose exponent overflows to inf.
+    for (const double shape : {7.4e-301, 1e-310, 5e-324}) {
+        Generator h = Generator::from_seed(0);
+        EXPECT_EQ(bits(standard_gamma(h, shape)), bits(0.0)) << shape;
+    }
 }
 
 TEST(ContinuousGamma, StudentTNumeratorTakesThePendingNormal) {

@@ -42,17 +42,26 @@ double marsaglia_tsang(Generator& g, double shape) noexcept {
     }
 }
 
+// Largest exponent that powf's Veltkamp split handles: above it, y * (2^27 + 1) rounds to
+// infinity and powf yields NaN. 1.3393857490036325e+300.
+constexpr double kPowfExponentLimit = std::bit_cast<double>(0x7E3FFFFFFBFFFFFFULL);
+
 }  // namespace
 
 // shape < 1: Gamma(shape) = Gamma(shape + 1) * U^(1/shape). The uniform is drawn before
-// anything of the inner draw; shape + 1 >= 1, so the recursion is one level deep. For
-// very small shapes 1/shape is huge and powf underflows to 0.0 (or, beyond the range of
-// powf's exact splitting, its result is passed through unchanged).
+// anything of the inner draw; shape + 1 >= 1, so the recursion is one level deep.
+//
+// For very small shapes 1/shape is huge and U^(1/shape) underflows to 0.0 for every U the
+// sampler can draw (U <= 1 - 2^-53, so any exponent above about 8e18 already gives 0).
+// Below shape ~ 7.5e-301 the exponent leaves powf's domain and powf would return NaN; the
+// factor there is the same 0.0, so it is used directly and such draws are 0.0, not NaN.
 double standard_gamma(Generator& g, double shape) noexcept {
     if (shape < 1.0) {
         const double u = next_f64_floored(g.engine);
         const double x = marsaglia_tsang(g, shape + 1.0);
-        return x * portable_math::powf(u, 1.0 / shape);
+        const double exponent = 1.0 / shape;
+        const double factor = exponent <= kPowfExponentLimit ? portable_math::powf(u, exponent) : 0.0;
+        return x * factor;
     }
     return marsaglia_tsang(g, shape);
 }
