@@ -10,7 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <unordered_map>
+#include <bit>
+#include <memory>
 #include <utility>
 
 #include "distributions/uniform.hpp"
@@ -78,54 +79,86 @@ void bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n)
 // i; the map (and with it every element it holds) is released on every path.
 //
 // Requires k <= n. Precisely k outputs are consumed when every read succeeds.
+// The position map of partial_fisher_yates: open addressing with linear probing over a
+// table allocated once for the whole call. Each step adds at most one position, so k
+// steps need at most k entries and a table of at least 2k slots stays at most half full.
+// Entries are never removed (a position below the current step is simply never looked up
+// again), which keeps probing simple; the elements they hold are released with the map.
+template <typename T>
+class PositionMap {
+public:
+    explicit PositionMap(std::uint64_t k) {
+        std::size_t capacity = 8;
+        while (capacity < 2 * k) capacity *= 2;
+        mask_ = capacity - 1;
+        shift_ = 64 - std::countr_zero(capacity);
+        keys_ = std::make_unique<std::uint64_t[]>(capacity);
+        values_ = std::make_unique<T[]>(capacity);
+        used_ = std::make_unique<bool[]>(capacity);
+    }
+
+    // The slot of `pos`: either the slot holding it (found() true) or the free slot where
+    // it belongs.
+    std::size_t slot(std::uint64_t pos) const noexcept {
+        // Fibonacci hashing: the high bits of pos * 2^64/phi spread nearby positions.
+        std::size_t s = static_cast<std::size_t>((pos * 0x9E3779B97F4A7C15ULL) >> shift_) & mask_;
+        while (used_[s] && keys_[s] != pos) s = (s + 1) & mask_;
+        return s;
+    }
+    bool found(std::size_t s) const noexcept { return used_[s]; }
+    T& value(std::size_t s) noexcept { return values_[s]; }
+    void put(std::size_t s, std::uint64_t pos, T&& v) noexcept {
+        keys_[s] = pos;
+        used_[s] = true;
+        values_[s] = std::move(v);
+    }
+
+private:
+    std::size_t mask_ = 0;
+    int shift_ = 0;
+    std::unique_ptr<std::uint64_t[]> keys_;
+    std::unique_ptr<T[]> values_;
+    std::unique_ptr<bool[]> used_;
+};
+
 template <typename T, typename Read, typename Emit>
 bool partial_fisher_yates(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t k, Read&& read, Emit&& emit) {
-    std::unordered_map<std::uint64_t, T> moved;  // position -> element of A now there
+    PositionMap<T> moved(k);  // position -> element of A now there
     for (std::uint64_t i = 0; i < k; ++i) {
         const std::uint64_t j = i + e.next_u64() % (n - i);
 
         // A[j]: its slot is about to be overwritten by A[i], so a mapped value is moved
         // out rather than copied.
         T at_j{};
-        auto slot_j = moved.find(j);
-        if (slot_j != moved.end()) {
-            at_j = std::move(slot_j->second);
+        const std::size_t slot_j = moved.slot(j);
+        if (moved.found(slot_j)) {
+            at_j = std::move(moved.value(slot_j));
         } else if (!read(j, at_j)) {
             return false;
         }
 
-        // A[i]: position i is never read again after this step, so its entry is taken
-        // out of the map (its node reused for j when possible).
         if (j == i) {
-            if (slot_j == moved.end()) {
-                // The unmapped diagonal reads item i a second time; the value is not kept,
-                // since A[i] is emitted and never looked up again.
+            // A[i] is A[j] itself. Unmapped, item i is read a second time; that value is
+            // not kept, since A[i] is emitted and never looked up again.
+            if (!moved.found(slot_j)) {
                 T again{};
                 if (!read(i, again)) return false;
-            } else {
-                moved.erase(slot_j);
             }
             emit(i, std::move(at_j));
             continue;
         }
-        auto node_i = moved.extract(i);
+
+        // A[i]: position i is never read again after this step, so a mapped value is
+        // moved out and its entry left behind empty.
         T at_i{};
-        if (!node_i.empty()) {
-            at_i = std::move(node_i.mapped());
+        const std::size_t slot_i = moved.slot(i);
+        if (moved.found(slot_i)) {
+            at_i = std::move(moved.value(slot_i));
         } else if (!read(i, at_i)) {
             return false;
         }
         emit(i, std::move(at_j));
-
-        if (slot_j != moved.end()) {
-            slot_j->second = std::move(at_i);
-        } else if (!node_i.empty()) {
-            node_i.key() = j;
-            node_i.mapped() = std::move(at_i);
-            moved.insert(std::move(node_i));
-        } else {
-            moved.emplace(j, std::move(at_i));
-        }
+        moved.put(slot_j, j, std::move(at_i));
     }
     return true;
 }
