@@ -22,14 +22,12 @@ std::string finite_message(std::string_view name, double value) {
     return msg;
 }
 
-Invalid check_uniform(double low, double high) {
-    if (is_finite(low) && is_finite(high) && high > low) return std::nullopt;
+std::string uniform_message(double low, double high) {
     return "uniform(" + format_float(low) + ", " + format_float(high) +
            "): high must be greater than low, and both must be finite";
 }
 
-Invalid check_integers(std::int64_t low, std::int64_t high) {
-    if (high > low) return std::nullopt;
+std::string integers_message(std::int64_t low, std::int64_t high) {
     return "integers(" + format_int(low) + ", " + format_int(high) + "): high must be greater than low";
 }
 

@@ -76,7 +76,13 @@ inline Invalid require_finite(std::string_view name, double value) {
 
 // --- uniform --------------------------------------------------------------------------
 
-Invalid check_uniform(double low, double high);
+[[gnu::cold]] std::string uniform_message(double low, double high);
+
+// Both bounds finite and high > low (a NaN fails the comparison).
+inline Invalid check_uniform(double low, double high) {
+    if (is_finite(low) && is_finite(high) && high > low) [[likely]] return std::nullopt;
+    return uniform_message(low, high);
+}
 
 // low + (high - low) * u, three separately rounded operations; the result is not clamped,
 // so uniform(1, 2) can return 2.0 when u = 1 - 2^-53 rounds up.
@@ -89,7 +95,12 @@ inline double uniform(Xoshiro256PlusPlus& e, double low, double high) noexcept {
 
 // --- integers ------------------------------------------------------------------------
 
-Invalid check_integers(std::int64_t low, std::int64_t high);
+[[gnu::cold]] std::string integers_message(std::int64_t low, std::int64_t high);
+
+inline Invalid check_integers(std::int64_t low, std::int64_t high) {
+    if (high > low) [[likely]] return std::nullopt;
+    return integers_message(low, high);
+}
 
 // low + (x mod span): the span is the exact difference read as unsigned (1 .. 2^64 - 1),
 // and the sum wraps in two's complement back into [low, high).
