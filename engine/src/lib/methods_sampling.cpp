@@ -242,13 +242,23 @@ constexpr MethodDecl kPermutation{
     "The same walk as shuffle(), so shuffling list(range(n)) from the same state gives\n"
     "the same order."};
 
-PyObject* permutation(GeneratorObject* self, std::uint64_t n) {
+// A new list of n ints written by fill(buffer, n) into a machine-integer buffer. The list
+// and the buffer are both reserved before fill runs, so an impossible n is a MemoryError
+// before any engine output is taken.
+template <typename Fill>
+PyObject* index_list(std::uint64_t n, Fill&& fill) {
     ResultList result;
     if (!result.allocate(n)) return nullptr;
-    const auto order = index_buffer(n);
-    drawkit::permutation(self->gen.engine, order.get(), static_cast<std::size_t>(n));
-    if (!result.set_uints(order.get(), n)) return nullptr;
+    const auto indices = index_buffer(n);
+    fill(indices.get(), static_cast<std::size_t>(n));
+    if (!result.set_uints(indices.get(), n)) return nullptr;
     return result.release();
+}
+
+PyObject* permutation(GeneratorObject* self, std::uint64_t n) {
+    return index_list(n, [self](std::uint64_t* out, std::size_t len) {
+        drawkit::permutation(self->gen.engine, out, len);
+    });
 }
 
 // --- bootstrap_indices -------------------------------------------------------------------
@@ -261,12 +271,9 @@ constexpr MethodDecl kBootstrapIndices{
 
 PyObject* bootstrap_indices(GeneratorObject* self, std::uint64_t n) {
     if (auto invalid = check_bootstrap_indices(n)) [[unlikely]] return raise_value_error(*invalid);
-    ResultList result;
-    if (!result.allocate(n)) return nullptr;
-    const auto indices = index_buffer(n);
-    drawkit::bootstrap_indices(self->gen.engine, indices.get(), static_cast<std::size_t>(n));
-    if (!result.set_uints(indices.get(), n)) return nullptr;
-    return result.release();
+    return index_list(n, [self](std::uint64_t* out, std::size_t len) {
+        drawkit::bootstrap_indices(self->gen.engine, out, len);
+    });
 }
 
 // --- systematic_resample -----------------------------------------------------------------
