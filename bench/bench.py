@@ -47,10 +47,13 @@ R1000 = range(1000)
 L1M = list(range(1_000_000))
 W1000 = [1.0 + (i % 7) for i in range(1000)]
 W1M = [1.0 + (i % 7) for i in range(1_000_000)]
+CW1000 = [float(sum(W1000[: i + 1])) for i in range(1000)]
+CW100 = CW1000[:100]
 try:
     C1000 = drawkit.Categorical(W1000)
+    C100 = drawkit.Categorical(W1000[:100])
 except Exception:
-    C1000 = None
+    C1000 = C100 = None
 MEAN10 = [0.0] * 10
 CHOL10 = [(1.0 if i == j else (0.1 if j < i else 0.0)) for i in range(10) for j in range(10)]
 COV10 = [[sum(CHOL10[i * 10 + k] * CHOL10[j * 10 + k] for k in range(10)) for j in range(10)] for i in range(10)]
@@ -107,12 +110,15 @@ CASES = [
     Case("choice(list of 1,000)", "f(L1000)", 1, "rnd.choice(L1000)", "npg.choice(NPL1000)", "f = g.choice"),
     Case("choice(range(1,000))", "f(R1000)", 1, "rnd.choice(R1000)", None, "f = g.choice"),
     Case("choices(L, 100)", "f(L1000, 100)", 2, "rnd.choices(L1000, k=100)", None, "f = g.choices", scalar=False),
+    Case("10 x choice(10^6 list)", "f(L1M); f(L1M); f(L1M); f(L1M); f(L1M); f(L1M); f(L1M); f(L1M); f(L1M); f(L1M)", 1,
+         None, None, "f = g.choice", scalar=False),
     Case("sample(10^6 list, 10)", "f(L1M, 10)", 2, "rnd.sample(L1M, 10)", "npg.choice(1_000_000, 10, replace=False).tolist()", "f = g.sample", scalar=False),
     Case("shuffle(10^6 list)", "f(L1M)", 1, "rnd.shuffle(L1M)", "npg.shuffle(L1M)", "f = g.shuffle", scalar=False),
     Case("permutation(10^6)", "f(1_000_000)", 1, "rnd.sample(range(1_000_000), 1_000_000)", "npg.permutation(1_000_000).tolist()", "f = g.permutation", scalar=False),
     Case("bootstrap_indices(10^6)", "f(1_000_000)", 1, "rnd.choices(range(1_000_000), k=1_000_000)", "npg.integers(0, 1_000_000, 1_000_000).tolist()", "f = g.bootstrap_indices", scalar=False),
     Case("systematic_resample(1,000 w, 1,000)", "f(W1000, 1000)", 2, None, None, "f = g.systematic_resample", scalar=False),
-    Case("Categorical.sample (1,000 w)", "f(g)", 1, "rnd.choices(L1000, W1000)", None, "f = C1000.sample", target=1.3),
+    Case("Categorical.sample (1,000 w)", "f(g)", 1, "rnd.choices(L1000, cum_weights=CW1000)", None, "f = C1000.sample", target=1.3),
+    Case("Categorical.sample (100 w)", "f(g)", 1, "rnd.choices(L1000[:100], cum_weights=CW100)", None, "f = C100.sample", target=1.3),
     Case("Categorical(10^6 weights)", "f(W1M)", 1, None, None, "f = drawkit.Categorical", scalar=False),
     Case("fill(bytearray(4096))", "f(B)", 1, "rnd.randbytes(4096)", "npg.bytes(4096)", "f = g.fill; B = bytearray(4096)", scalar=False),
     Case("split(8)", "f(8)", 1, None, "npg.spawn(8)", "f = g.split", scalar=False),
