@@ -229,38 +229,6 @@ bool Kind<GeneratorArg>::convert(PyObject* o, GeneratorArg& out) noexcept {
 }
 
 // ---------------------------------------------------------------------------------------
-// Results
-// ---------------------------------------------------------------------------------------
-
-PyObject* list_of_uints(const std::uint64_t* values, std::size_t n) {
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(n));
-    if (list == nullptr) return nullptr;
-    for (std::size_t i = 0; i < n; ++i) {
-        PyObject* item = PyLong_FromUnsignedLongLong(values[i]);
-        if (item == nullptr) {
-            Py_DECREF(list);
-            return nullptr;
-        }
-        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
-    }
-    return list;
-}
-
-PyObject* list_of_floats(const double* values, std::size_t n) {
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(n));
-    if (list == nullptr) return nullptr;
-    for (std::size_t i = 0; i < n; ++i) {
-        PyObject* item = PyFloat_FromDouble(values[i]);
-        if (item == nullptr) {
-            Py_DECREF(list);
-            return nullptr;
-        }
-        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
-    }
-    return list;
-}
-
-// ---------------------------------------------------------------------------------------
 // Binding
 // ---------------------------------------------------------------------------------------
 

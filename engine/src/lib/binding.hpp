@@ -217,9 +217,61 @@ inline PyObject* to_py(bool v) noexcept { return Py_NewRef(v ? Py_True : Py_Fals
 inline PyObject* to_py(std::int64_t v) noexcept { return PyLong_FromLongLong(v); }
 inline PyObject* to_py(std::uint64_t v) noexcept { return PyLong_FromUnsignedLongLong(v); }
 
+// The result list of a call, allocated at full length before the first engine output
+// (so that an impossible length is a MemoryError with the generator untouched) and
+// released on every path unless handed out. While Python code may run during the fill,
+// the list can be kept away from the garbage collector, whose introspection could
+// otherwise hand a list with empty slots to that code.
+class ResultList {
+public:
+    ResultList() = default;
+    ResultList(const ResultList&) = delete;
+    ResultList& operator=(const ResultList&) = delete;
+    ~ResultList() { Py_XDECREF(list_); }
+
+    bool allocate(std::uint64_t n, bool hide_from_gc = false) noexcept {
+        if (n > static_cast<std::uint64_t>(PY_SSIZE_T_MAX)) {
+            PyErr_NoMemory();
+            return false;
+        }
+        list_ = PyList_New(static_cast<Py_ssize_t>(n));
+        if (list_ == nullptr) return false;
+        hidden_ = hide_from_gc;
+        if (hidden_) PyObject_GC_UnTrack(list_);
+        return true;
+    }
+
+    // Stores a new reference into slot i.
+    void set(std::uint64_t i, PyObject* item) noexcept { PyList_SET_ITEM(list_, static_cast<Py_ssize_t>(i), item); }
+
+    // Fills slots 0..n-1 with the Python values of machine values; false with the error set.
+    template <typename T>
+    bool set_all(const T* values, std::uint64_t n) noexcept {
+        for (std::uint64_t i = 0; i < n; ++i) {
+            PyObject* v = to_py(values[i]);
+            if (v == nullptr) return false;
+            set(i, v);
+        }
+        return true;
+    }
+
+    PyObject* release() noexcept {
+        if (hidden_) PyObject_GC_Track(list_);
+        return std::exchange(list_, nullptr);
+    }
+
+private:
+    PyObject* list_ = nullptr;
+    bool hidden_ = false;
+};
+
 // A new list of Python ints from machine integers, or of floats from doubles.
-PyObject* list_of_uints(const std::uint64_t* values, std::size_t n);
-PyObject* list_of_floats(const double* values, std::size_t n);
+template <typename T>
+PyObject* list_of(const T* values, std::size_t n) {
+    ResultList result;
+    if (!result.allocate(n) || !result.set_all(values, n)) return nullptr;
+    return result.release();
+}
 
 // ---------------------------------------------------------------------------------------
 // Declarations and binding

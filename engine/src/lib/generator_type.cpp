@@ -124,22 +124,18 @@ constexpr MethodDecl kSplit{
 PyObject* split(GeneratorObject* self, std::uint64_t n) {
     // Reserve room for every child before touching the parent, so that an impossible n
     // fails with the parent unchanged.
-    if (n > static_cast<std::uint64_t>(PY_SSIZE_T_MAX)) return PyErr_NoMemory();
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(n));
-    if (list == nullptr) return nullptr;
+    ResultList children;
+    if (!children.allocate(n)) return nullptr;
     Xoshiro256PlusPlus w = self->gen.engine;
     for (std::uint64_t i = 0; i < n; ++i) {
         w.jump();
         PyObject* child = new_generator(Generator{false, 0.0, w});
-        if (child == nullptr) {
-            Py_DECREF(list);
-            return nullptr;
-        }
-        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), child);
+        if (child == nullptr) return nullptr;
+        children.set(i, child);
     }
     w.jump();
     self->gen.engine = w;
-    return list;
+    return children.release();
 }
 
 constexpr MethodDecl kSpawn{

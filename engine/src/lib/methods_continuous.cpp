@@ -131,7 +131,7 @@ PyObject* multivariate_normal_impl(GeneratorObject* self, FloatSeq& mean, FloatS
     }
     std::vector<double> out(n);
     drawkit::multivariate_normal(self->gen, mean.values, cholesky_factor.values, out);
-    return list_of_floats(out.data(), n);
+    return list_of(out.data(), n);
 }
 
 constexpr MethodDecl kDirichlet{"Generator", "dirichlet", {"alpha"}, Access::exclusive,
@@ -145,7 +145,7 @@ PyObject* dirichlet_impl(GeneratorObject* self, FloatSeq& alpha) {
     // is overwritten, so it doubles as the result buffer.
     std::span<double> values(alpha.values);
     drawkit::dirichlet(self->gen, values, values);
-    return list_of_floats(values.data(), values.size());
+    return list_of(values.data(), values.size());
 }
 
 }  // namespace

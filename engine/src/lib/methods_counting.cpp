@@ -66,7 +66,7 @@ PyObject* multinomial(GeneratorObject* self, std::uint64_t n, FloatSeq& probs) {
     if (auto invalid = check_multinomial(p)) [[unlikely]] return raise_value_error(*invalid);
     std::vector<std::uint64_t> counts(p.size(), 0);
     drawkit::multinomial(self->gen.engine, n, p, counts.data());
-    return list_of_uints(counts.data(), counts.size());
+    return list_of(counts.data(), counts.size());
 }
 
 }  // namespace

@@ -89,53 +89,6 @@ private:
     PyObject* p_ = nullptr;
 };
 
-// The result list of a call, allocated at full length before the first engine output
-// (so that an impossible length is a MemoryError with the generator untouched) and
-// released on every path unless handed out. While Python code may run during the fill,
-// the list is kept away from the garbage collector, whose introspection could otherwise
-// hand a list with empty slots to that code.
-class ResultList {
-public:
-    ResultList() = default;
-    ResultList(const ResultList&) = delete;
-    ResultList& operator=(const ResultList&) = delete;
-    ~ResultList() { Py_XDECREF(list_); }
-
-    bool allocate(std::uint64_t n, bool hide_from_gc = false) noexcept {
-        if (n > static_cast<std::uint64_t>(PY_SSIZE_T_MAX)) {
-            PyErr_NoMemory();
-            return false;
-        }
-        list_ = PyList_New(static_cast<Py_ssize_t>(n));
-        if (list_ == nullptr) return false;
-        hidden_ = hide_from_gc;
-        if (hidden_) PyObject_GC_UnTrack(list_);
-        return true;
-    }
-
-    // Stores a new reference into slot i.
-    void set(std::uint64_t i, PyObject* item) noexcept { PyList_SET_ITEM(list_, static_cast<Py_ssize_t>(i), item); }
-
-    // Fills every slot with an int; false with MemoryError set.
-    bool set_uints(const std::uint64_t* values, std::uint64_t n) noexcept {
-        for (std::uint64_t i = 0; i < n; ++i) {
-            PyObject* v = PyLong_FromUnsignedLongLong(values[i]);
-            if (v == nullptr) return false;
-            set(i, v);
-        }
-        return true;
-    }
-
-    PyObject* release() noexcept {
-        if (hidden_) PyObject_GC_Track(list_);
-        return std::exchange(list_, nullptr);
-    }
-
-private:
-    PyObject* list_ = nullptr;
-    bool hidden_ = false;
-};
-
 // n machine integers for an index draw, allocated before any engine output (an
 // impossible n throws std::bad_alloc, which the binding reports as MemoryError).
 std::unique_ptr<std::uint64_t[]> index_buffer(std::uint64_t n) {
@@ -251,7 +204,7 @@ PyObject* index_list(std::uint64_t n, Fill&& fill) {
     if (!result.allocate(n)) return nullptr;
     const auto indices = index_buffer(n);
     fill(indices.get(), static_cast<std::size_t>(n));
-    if (!result.set_uints(indices.get(), n)) return nullptr;
+    if (!result.set_all(indices.get(), n)) return nullptr;
     return result.release();
 }
 
@@ -299,7 +252,7 @@ PyObject* systematic_resample(GeneratorObject* self, FloatSeq& weights, std::uin
     if (!result.allocate(n)) return nullptr;
     const auto indices = index_buffer(n);
     drawkit::systematic_resample(u, weights.values, total, n, indices.get());
-    if (!result.set_uints(indices.get(), n)) return nullptr;
+    if (!result.set_all(indices.get(), n)) return nullptr;
     return result.release();
 }
 
