@@ -1,12 +1,10 @@
-// The values the library promises, typed from its documentation, as an independent oracle
-// for the golden transcript (which the code writes itself): the reference values of
-// portable_math, the worked values of the engine, of every distribution, of the sampling
-// routines and of Categorical, the validation messages and the number format. Each row is a
-// call of tools/golden/calls.hpp, "CALL" or "CALL @STATE xN", with the tokens it must give: a
-// decimal stands for the bits of the double it reads as, "0x..." for a pattern or an integer,
-// "_" for a token left unchecked, "error: ..." for the message refusing the call (which must
-// leave the state as it was). Then what a transcript cannot pin: accuracy against the host's
-// math library over sweeps of arguments.
+// The values the library promises, typed from its documentation: an independent oracle for
+// the golden transcript, which the code writes itself. Each row is a call of
+// tools/golden/calls.hpp, "CALL" or "CALL @STATE xN", and the tokens it must give: a decimal
+// stands for the bits of the double it reads as, "0x..." for a pattern or an integer, "_"
+// for a token left unchecked; then the engine outputs consumed and the normal left pending,
+// where documented. Last, what a transcript cannot pin: accuracy against the host's math
+// library over sweeps of arguments.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,10 +17,9 @@ namespace {
 using namespace golden;
 
 struct Row {
-    std::string call;
-    std::string want;
-    int outputs = -1;               // engine outputs consumed, where documented
-    const char* pending = nullptr;  // the normal left pending: "none" or a decimal
+    std::string call, want;
+    int outputs = -1;
+    const char* pending = nullptr;  // "none" or a decimal
 };
 
 bool same(const std::string& want, const std::string& got) {
@@ -37,33 +34,20 @@ void check(const std::vector<Row>& rows) {
         int n = 1;
         if (const auto x = call.rfind(" x"); x != std::string::npos) n = std::stoi(call.substr(x + 2)), call.resize(x);
         if (const auto at = call.rfind(" @"); at != std::string::npos) state = call.substr(at + 2), call.resize(at);
-        const Generator start = state.empty() ? Generator{} : golden::state(state);
-        Generator g = start;
+        Generator g = state.empty() ? Generator{} : golden::state(state), advanced = g;
         const Result r = run(call, g, n);
-        Tokens got;
+        ASSERT_FALSE(r.error) << row.call << ": " << *r.error;
+        Tokens got, want;
         for (const Tokens& t : r.calls) got.insert(got.end(), t.begin(), t.end());
-        if (row.want.starts_with("error: ")) {
-            EXPECT_EQ("error: " + r.error.value_or("none"), row.want) << row.call;
-            EXPECT_EQ(state_tokens(g), state_tokens(start)) << row.call << ": a refused call changed the state";
-            continue;
-        }
-        std::istringstream want(row.want);
-        std::size_t i = 0;
-        for (std::string w; want >> w; ++i) EXPECT_TRUE(i < got.size() && same(w, got[i])) << row.call << " token " << i << ": " << w << " != " << (i < got.size() ? got[i] : "<none>");
-        EXPECT_EQ(i, got.size()) << row.call << ": " << got.size() << " tokens";
-        Generator advanced = g;
-        advanced.engine = start.engine;
+        std::istringstream in(row.want);
+        for (std::string w; in >> w;) want.push_back(w);
+        EXPECT_TRUE(want.size() == got.size() && std::equal(want.begin(), want.end(), got.begin(), same))
+            << row.call << "\n  want " << row.want << "\n  got  " << testing::PrintToString(got);
         for (int k = 0; k < row.outputs; ++k) advanced.engine.next_u64();
-        if (row.outputs >= 0) {
-            EXPECT_EQ(state_tokens(g), state_tokens(advanced)) << row.call << ": not " << row.outputs << " outputs";
-        }
-        if (row.pending) {
-            EXPECT_TRUE(same(row.pending, state_tokens(g)[4])) << row.call << ": pending " << state_tokens(g)[4];
-        }
+        EXPECT_TRUE(row.outputs < 0 || g.engine == advanced.engine) << row.call << ": not " << row.outputs << " outputs";
+        EXPECT_TRUE(!row.pending || same(row.pending, state_tokens(g)[4])) << row.call << ": " << state_tokens(g)[4] << " pending";
     }
 }
-
-std::string zeros(std::size_t n) { return std::string(n, '0'); }
 
 TEST(Reference, EngineAndUniformPrimitives) {
     check({
@@ -71,59 +55,48 @@ TEST(Reference, EngineAndUniformPrimitives) {
         {"next_u64 @seed0 x3", "0x53175D61490B23DF 0x61DA6F3DC380D507 0x5C0FDF91EC9A7BFC", 3},
         {"state @seedmax", "0xE4D971771B652C20 0xE99FF867DBF682C9 0x382FF84CB27281E9 0x6D1DB36CCBA982D2 none"},
         {"next_u64 @seedmax", "0x56CCF8CE948E27B2", 1},
-        // Three jumps: split(2)'s children, then the parent's words after it.
+        // Three jumps: the children of split(2), then the parent's words after it.
         {"jump @seed0 x3", "0xFEE4F58CD4A88D82 0xEB57CB7870F7D5A3 0x076F2D192BD2720F 0xB0A71CB77110D77B 0xB202109A7B981EBD "
                            "0x30B21883A48916DC 0xAF7233564CC4F636 0x97E12CBEEA73160B 2637193870743929500 "
                            "17766951321934472812 17745616981276139505 11704268411617192928"},
         {"next_u64 @zero x3", "0 0 0", 0}, {"jump @zero", "0 0 0 0"}, {"next_f64 @zero x3", "0.0 0.0 0.0"},
-        {"next_below(10) @seed0 x3", "3 5 0", 3}, {"next_below(1) @seed0", "0", 1},
+        {"next_below(10) @seed0 x3", "3 5 0", 3}, {"next_below(1) @seed0", "0", 1}, {"choices(10) @seed0 x5", "3 5 0 0 4", 5},
         {"next_f64 @seed0 x3", "0.3245752680314067 0.38223929651167343 0.3596172076473553", 3},
         {"uniform(0, 10) @seed0", "3.245752680314067", 1}, {"uniform(1, 2) @ones", "2.0", 1},
-        {"uniform(-1e+308, 1e+308) @seed0", "inf", 1}, {"integers(0, 10) @seed0", "3", 1},
-        {"integers(-5, 5) @seed0", "-2", 1}, {"integers(7, 8) @seed0 x4", "7 7 7 7", 4},
+        {"uniform(-1e+308, 1e+308) @seed0", "inf", 1}, {"integers(0, 10) @seed0", "3", 1}, {"integers(-5, 5) @seed0", "-2", 1},
         {"integers(-9223372036854775808, 9223372036854775807) @seed0", "-3236015134823734305", 1},
-        {"bernoulli(0.5) @seed0", "1", 1}, {"bernoulli(-0) @seed0", "0", 1},
+        {"integers(7, 8) @seed0 x4", "7 7 7 7", 4}, {"bernoulli(0.5) @seed0", "1", 1}, {"bernoulli(-0) @seed0", "0", 1},
         {"fill(10) @seed0", "DF230B49615D175307D5", 2}, {"fill(0) @seed0", "-", 0},
-        {"uniform(0, inf) @seed0", "error: uniform(0, inf): high must be greater than low, and both must be finite"},
-        {"uniform(1, 0) @seed0", "error: uniform(1, 0): high must be greater than low, and both must be finite"},
-        {"integers(5, 5) @seed0", "error: integers(5, 5): high must be greater than low"},
-        {"bernoulli(1.0000000000000002) @seed0", "error: p must be a probability between 0 and 1, got 1.0000000000000002"},
-        {"bernoulli(nan:0x7FF8000000000000) @seed0", "error: p must be a probability between 0 and 1, got NaN"},
-        {"exponential(0) @seed0", "error: scale must be a positive, finite number, got 0"},
-        {"exponential(-inf) @seed0", "error: scale must be a positive, finite number, got -inf"},
-        {"exponential(5e-324) @seed0", "_", 1},
     });
 }
 
 TEST(Reference, PortableMath) {
-    const std::string nan = "0x7FF8000000000000";
+    const std::string nan = "0x7FF8000000000000", nan3 = nan + " " + nan + " " + nan, trig = " _ _ _ _ _";
     check({
         {"ln(2)", "0x3FE62E42FEFA39EF _ _"}, {"ln(10)", "0x40026BB1BBB55516 _ _"}, {"ln(0.1)", "0xC0026BB1BBB55515 _ _"},
-        {"ln(0.7)", "0xBFD6D3C324E13F50 _ _"}, {"ln(1e-310)", "0xC0864E69394D9508 _ _"},
-        {"ln(5e-324)", "0xC0874385446D71C3 _ _"}, {"ln(1)", "0x0000000000000000 _ _"},
-        {"ln(1.4142135623730951)", "0x3FD62E42FEFA39F0 _ _"}, {"ln(1.4142135623730954)", "0x3FD62E42FEFA39F3 _ _"},
-        {"ln(0.7071067811865475)", "0xBFD62E42FEFA39F0 _ _"}, {"ln(-0)", "-inf"}, {"ln(0)", "-inf"}, {"ln(inf)", "inf"},
-        {"ln(-1)", nan}, {"ln(-inf)", nan}, {"ln(nan:0xFFF8000000000001)", nan},
+        {"ln(0.7)", "0xBFD6D3C324E13F50 _ _"}, {"ln(1e-310)", "0xC0864E69394D9508 _ _"}, {"ln(1)", "0x0000000000000000 _ _"},
+        {"ln(5e-324)", "0xC0874385446D71C3 _ _"}, {"ln(1.4142135623730951)", "0x3FD62E42FEFA39F0 _ _"},
+        {"ln(1.4142135623730954)", "0x3FD62E42FEFA39F3 _ _"}, {"ln(0.7071067811865475)", "0xBFD62E42FEFA39F0 _ _"},
+        {"ln(-0)", "-inf"}, {"ln(inf)", "inf"}, {"ln(-1)", nan}, {"ln(-inf)", nan}, {"ln(nan:0xFFF8000000000001)", nan},
         {"exp(1)", "0x4005BF0A8B14576A"}, {"exp(-1)", "0x3FD78B56362CEF38"}, {"exp(0.25)", "0x3FF48B5E3C3E8186"},
         {"exp(0.34657359027997264)", "0x3FF6A09E667F3BCC"}, {"exp(10)", "0x40D5829DCF950560"},
         {"exp(100)", "0x48F3494A9B171BF5"}, {"exp(-740)", "0x0000000000000055"},
         {"exp(-710.513801076869)", "0x0001ECF027C4293E"}, {"exp(709.782712893384)", "0x7FEFFFFFFFFFFF2A"},
         {"exp(-745.1332191019411)", "0x0000000000000001"}, {"exp(709.7827128933841)", "inf"},
-        {"exp(-745.1332191019412)", "0.0"}, {"exp(-0)", "1.0"}, {"exp(0)", "1.0"}, {"exp(1e-20)", "1.0"},
-        {"exp(inf)", "inf"}, {"exp(-inf)", "0.0"}, {"exp(nan:0xFFF8000000000001)", nan},
-        {"sin,cos,tan(1)", "0x3FEAED548F090CEE 0x3FE14A280FB5068C 0x3FF8EB245CBEE3A5 _ _ _ _ _"},
-        {"sin,cos,tan(-2)", "0xBFED18F6EAD1B445 0xBFDAA22657537205 0x40017AF62E0950F7 _ _ _ _ _"},
-        {"sin,cos,tan(3)", "0x3FC210386DB6D55B 0xBFEFAE04BE85E5D2 0xBFC23EF71254B86F _ _ _ _ _"},
-        {"sin,cos,tan(100)", "0xBFE03425B78C4DB8 0x3FEB981DBF665FDF 0xBFE2CA74D62B5D38 _ _ _ _ _"},
-        {"sin,cos,tan(999999)", "0xBFEF4677C48458B5 0x3FCB165CDE80DDD4 0xC0127945CD39B0E8 _ _ _ _ _"},
-        {"sin,cos,tan(999999.9999999999)", "0xBFD6664B2586D246 _ _ _ _ _ _ _"},
-        {"sin,cos,tan(3.141592653589793)", "0x3CA1A62633100000 _ _ _ _ _ _ _"},
-        {"sin,cos,tan(1.5707963267948966)", "_ 0x3C91A62633100000 0x434D02967C38F825 _ _ _ _ _"},
-        {"sin,cos,tan(1e-300)", "0x01A56E1FC2F8F359 1.0 _ _ _ _ _ _"},
-        {"sin,cos,tan(-0)", "0.0 1.0 0.0 _ _ _ _ _"}, {"sin,cos,tan(0)", "0.0 1.0 0.0 _ _ _ _ _"},
-        {"sin,cos,tan(5e-324)", "5e-324 1.0 _ _ _ _ _ _"}, {"sin,cos,tan(-5e-324)", "-5e-324 1.0 _ _ _ _ _ _"},
-        {"sin,cos,tan(1e+06)", nan + " " + nan + " " + nan}, {"sin,cos,tan(-1e+06)", nan + " " + nan + " " + nan},
-        {"sin,cos,tan(inf)", nan + " " + nan + " " + nan}, {"sin,cos,tan(nan:0xFFF8000000000000)", nan + " " + nan + " " + nan},
+        {"exp(-745.1332191019412)", "0.0"}, {"exp(-0)", "1.0"}, {"exp(1e-20)", "1.0"}, {"exp(inf)", "inf"},
+        {"exp(-inf)", "0.0"}, {"exp(nan:0xFFF8000000000001)", nan},
+        {"sin,cos,tan(1)", "0x3FEAED548F090CEE 0x3FE14A280FB5068C 0x3FF8EB245CBEE3A5" + trig},
+        {"sin,cos,tan(-2)", "0xBFED18F6EAD1B445 0xBFDAA22657537205 0x40017AF62E0950F7" + trig},
+        {"sin,cos,tan(3)", "0x3FC210386DB6D55B 0xBFEFAE04BE85E5D2 0xBFC23EF71254B86F" + trig},
+        {"sin,cos,tan(100)", "0xBFE03425B78C4DB8 0x3FEB981DBF665FDF 0xBFE2CA74D62B5D38" + trig},
+        {"sin,cos,tan(999999)", "0xBFEF4677C48458B5 0x3FCB165CDE80DDD4 0xC0127945CD39B0E8" + trig},
+        {"sin,cos,tan(999999.9999999999)", "0xBFD6664B2586D246 _ _" + trig},
+        {"sin,cos,tan(3.141592653589793)", "0x3CA1A62633100000 _ _" + trig},
+        {"sin,cos,tan(1.5707963267948966)", "_ 0x3C91A62633100000 0x434D02967C38F825" + trig},
+        {"sin,cos,tan(1e-300)", "0x01A56E1FC2F8F359 1.0 _" + trig}, {"sin,cos,tan(-0)", "0.0 1.0 0.0" + trig},
+        {"sin,cos,tan(5e-324)", "5e-324 1.0 _" + trig}, {"sin,cos,tan(-5e-324)", "-5e-324 1.0 _" + trig},
+        {"sin,cos,tan(1e+06)", nan3}, {"sin,cos,tan(-1e+06)", nan3}, {"sin,cos,tan(inf)", nan3},
+        {"sin,cos,tan(nan:0xFFF8000000000000)", nan3},
         {"powf(2, 0.5)", "0x3FF6A09E667F3BCC"}, {"powf(0.3, 0.3333333333333333)", "0x3FE56BFEA66EF78E"},
         {"powf(0.25, 0.1)", "0x3FEBDB8CDADBE121"}, {"powf(7, -2)", "0x3F94E5E0A72F053A"}, {"powf(10, 2)", "0x4059000000000000"},
         {"powf(10, -1)", "0x3FB9999999999999"}, {"powf(10, 300)", "0x7E37E43C880075AE"},
@@ -132,78 +105,59 @@ TEST(Reference, PortableMath) {
         {"powf(3, 646)", "0x7FED906A378B5A76"}, {"powf(3, -647)", "0x00017174F38DF4C9"},
         {"powf(0.5, 1074.5)", "0x0000000000000001"}, {"powf(5e-324, 0.5)", "0x1E5FFFFFFFFFFFFF"},
         {"powf(nan:0x7FF8000000000000, 0)", nan}, {"powf(1, nan:0x7FF8000000000000)", nan}, {"powf(1, inf)", "1.0"},
-        {"powf(-2, -0)", "1.0"}, {"powf(-inf, 0)", "1.0"}, {"powf(inf, -0)", "1.0"}, {"powf(-0, 2)", "0.0"},
-        {"powf(0, -1)", "inf"}, {"powf(0, inf)", "0.0"}, {"powf(0, -inf)", "inf"}, {"powf(-1, 2)", nan},
-        {"powf(-8, 0.3333333333333333)", nan}, {"powf(2, 1024)", "inf"}, {"powf(2, -1074)", "5e-324"},
-        {"powf(2, -1075)", "0.0"}, {"round_ties_even(0.5)", "0.0"}, {"round_ties_even(1.5)", "2.0"},
-        {"round_ties_even(2.5)", "2.0"}, {"round_ties_even(-0.5)", "-0.0"}, {"round_ties_even(-1.5)", "-2.0"},
+        {"powf(-2, -0)", "1.0"}, {"powf(-inf, 0)", "1.0"}, {"powf(-0, 2)", "0.0"}, {"powf(0, -1)", "inf"},
+        {"powf(0, inf)", "0.0"}, {"powf(0, -inf)", "inf"}, {"powf(-1, 2)", nan}, {"powf(-8, 0.3333333333333333)", nan},
+        {"powf(2, 1024)", "inf"}, {"powf(2, -1074)", "5e-324"}, {"powf(2, -1075)", "0.0"},
+        {"round_ties_even(0.5)", "0.0"}, {"round_ties_even(1.5)", "2.0"}, {"round_ties_even(2.5)", "2.0"},
+        {"round_ties_even(-0.5)", "-0.0"}, {"round_ties_even(-1.5)", "-2.0"},
     });
 }
 
 TEST(Reference, Distributions) {
     check({
         {"standard_normal @seed0 x2", "-1.1079085986338315 1.0114416320093498", 2, "none"},
-        {"normal(5, 2) @seed0", "2.784182802732337", 2, "1.0114416320093498"},
-        {"normal(5, 2) @seed42+pending", "3.5", 0, "none"}, {"lognormal(0, 1) @seed0", "0.330248922378132", 2},
-        {"standard_normal @s2only x2", "37.64030867387419 0.0", 2}, {"lognormal(1000, 1) @seed0", "inf"},
-        {"lognormal(-1000, 1) @seed0", "0.0"}, {"normal(nan:0x7FF8000000000000, 1) @seed0", "error: loc must be finite, got NaN"},
-        {"normal(inf, -1) @seed0", "error: scale must be a positive, finite number, got -1"},
-        {"lognormal(-inf, 1) @seed0", "error: mean must be finite, got -inf"},
+        {"normal(5, 2) @seed0", "2.784182802732337", 2, "1.0114416320093498"}, {"normal(5, 2) @seed42+pending", "3.5", 0, "none"},
+        {"lognormal(0, 1) @seed0", "0.330248922378132", 2}, {"standard_normal @s2only x2", "37.64030867387419 0.0", 2},
+        {"lognormal(1000, 1) @seed0", "inf"}, {"lognormal(-1000, 1) @seed0", "0.0"},
         {"exponential(1) @seed0 x3", "0x3FD91D4DBCA40FAA 0x3FDED36BC021E789 0x3FDC862BDC96BBB6", 3},
         {"laplace(0, 1) @seed0 x3", "0xBFB6D8780DF75F7C 0x3FDBC966A5F3C711 0x3FE536E7647FDD59", 6},
         {"cauchy(0, 1) @seed0 x3", "0xBFE3AB1CAF91CB79 0xBFD8D1EC7A635F3E 0xBFDE35CE0181B285", 3},
         {"cauchy(-3, 2) @seed0", "-4.229275403803255", 1}, {"exponential(1) @zero", "-0.0"},
         {"exponential(1) @ones", "0x40425E4F7B2737FA", 1}, {"cauchy(0, 1) @zero", "0xC34D02967C38F825"},
-        {"cauchy(2, 3) @half", "2.0", 1}, {"laplace(nan:0x7FF8000000000000, 1) @seed0", "error: loc must be finite, got NaN"},
-        {"cauchy(inf, -1) @seed0", "error: scale must be a positive, finite number, got -1"},
-        {"gamma(2.5, 1) @seed0", "0.9108053946816232", -1, "1.0114416320093498"},
+        {"cauchy(2, 3) @half", "2.0", 1}, {"gamma(2.5, 1) @seed0", "0.9108053946816232", -1, "1.0114416320093498"},
         {"gamma(0.5, 1) @seed0", "0.04741673199200492", -1, "1.0707271825228197"},
         {"gamma(1, 1) @seed0", "0.10952990281789315"}, {"beta(2, 3) @seed0", "0.11466549111208471"},
         {"chisquare(3) @seed0", "0.6650228792907993"}, {"student_t(5) @seed0", "-0.8734246688339767"},
+        // The sampler's paths: accepted by the log test; rejected by it, then the squeeze; s <= 0,
+        // then the cached sine member; rejected and accepted by the log test.
         {"gamma(1, 1) @seed3", "0.04427623104224786", 3, "-1.9518851161400188"},
-        {"gamma(1, 1) @seed25", "0.34309886905110204", 4, "none"},
-        {"gamma(1, 1) @seed140", "0.4128876234239435", 3, "none"}, {"gamma(1, 1) @seed239", "4.546925100823645", 4, "none"},
-        {"standard_gamma(1e-200) @seed0", "0.0"}, {"gamma(0, 1) @seed0", "error: shape must be a positive, finite number, got 0"},
-        {"gamma(1, -2.5) @seed0", "error: scale must be a positive, finite number, got -2.5"},
-        {"beta(1, inf) @seed0", "error: b must be a positive, finite number, got inf"},
+        {"gamma(1, 1) @seed25", "0.34309886905110204", 4, "none"}, {"gamma(1, 1) @seed140", "0.4128876234239435", 3, "none"},
+        {"gamma(1, 1) @seed239", "4.546925100823645", 4, "none"}, {"standard_gamma(1e-200) @seed0", "0.0"},
         {"poisson(25) @seed0 x5", "22 23 25 22 22", 12}, {"poisson(9.5) @seed0 x5", "5 6 5 5 7", 33},
         {"poisson(3) @seed0 x3", "2 0 1", 6}, {"poisson(10) @seed0 x3", "8 9 10", 6},
         {"poisson(1000) @seed0 x3", "984 987 1000", 6}, {"poisson(0.001) @seed0 x5", "0 0 0 0 0", 5},
-        {"poisson(1e+20) @seed0 x2", "18446744073709551615 18446744073709551615", 4},
-        {"poisson(0) @seed0", "error: lam must be a positive, finite number, got 0"},
-        {"ln_gamma(1)", "0.0"}, {"ln_gamma(2)", "0.0"}, {"ln_gamma(3)", "0.6931471805599458"},
-        {"ln_gamma(4)", "1.7917594692280556"}, {"ln_gamma(6)", "4.787491742782047"}, {"ln_gamma(7)", "6.579251212010101"},
-        {"ln_gamma(100)", "359.1342053695754"},
+        {"poisson(1e+20) @seed0 x2", "18446744073709551615 18446744073709551615", 4}, {"ln_gamma(1)", "0.0"},
+        {"ln_gamma(2)", "0.0"}, {"ln_gamma(3)", "0.6931471805599458"}, {"ln_gamma(4)", "1.7917594692280556"},
+        {"ln_gamma(6)", "4.787491742782047"}, {"ln_gamma(7)", "6.579251212010101"}, {"ln_gamma(100)", "359.1342053695754"},
         {"ptrs_setup(10)", "_ _ 8.931562480225999 0.16277069638401157 1.3286884307642708 0.40510498475866097 _ _"},
         {"geometric(0.1) @seed0 x5", "4 5 5 1 7", 5}, {"geometric(0.01) @seed0 x5", "40 48 45 2 69", 5},
         {"geometric(0.25) @seed0 x3", "2 2 2", 3}, {"geometric(1) @seed0", "1", 0},
-        {"geometric(-0) @seed0", "error: geometric(p=0.0): a trial that never succeeds has no defined number of trials"},
-        {"geometric(1.5) @seed0", "error: p must be a probability between 0 and 1, got 1.5"},
         {"binomial(10, 0.3) @seed0 x3", "4 5 6", 30}, {"binomial(100, 0.5) @seed0 x3", "57 51 53", 300},
         {"binomial(7, 0) @seed0", "0", 7}, {"binomial(0, 0.5) @seed0", "0", 0},
         {"dirichlet([1, 2, 3]) @seed0", "0.012830738190140585 0.39162565342605204 0.5955436083838075"},
-        {"dirichlet([5]) @seed0", "1.0"}, {"dirichlet([]) @seed0", "error: dirichlet([]): alpha must have at least one entry"},
-        {"dirichlet([1, 0, 2]) @seed0", "error: alpha[1] must be a positive, finite number, got 0"},
+        {"dirichlet([5]) @seed0", "1.0"}, {"multivariate_normal([], []) @seed0", "", 0},
         {"multivariate_normal([1, -1], [2, 0, 0.5, 1]) @seed0", "-1.215817197267663 -0.542512667307566", 2, "none"},
         {"multivariate_normal([0, 0, 0], [1, 0, 0, 0, 1, 0, 0, 0, 1]) @seed0", "_ _ _", 4},
-        {"multivariate_normal([], []) @seed0", "", 0},
-        {"multivariate_normal([0, 0], [1, 2, 3]) @seed0",
-         "error: cholesky_factor must have 2*2=4 entries (a flat, row-major 2x2 matrix) for a mean of length 2, got 3"},
         {"multinomial(10, [0.2, 0.3, 0.5]) @seed0", "3 5 2", 10}, {"multinomial(0, [0.5, 0.5]) @seed0", "0 0", 0},
-        {"multinomial(5, []) @seed0", "error: multinomial(n, []): probs must have at least one entry"},
-        {"multinomial(5, [1.5, -0.5]) @seed0", "error: multinomial(): probs[0]=1.5 must be between 0 and 1"},
-        {"multinomial(5, [0.3, 0.3]) @seed0", "error: multinomial(): probs must sum to 1.0, got 0.6"},
     });
     if constexpr (sizeof(std::size_t) == 8) {  // n * n wraps to 0 in 64 bits: an empty factor is still refused
-        check({{"check_multivariate_normal(4294967296, 0)", "error: cholesky_factor must have 4294967296*4294967296=0 entries "
-                "(a flat, row-major 4294967296x4294967296 matrix) for a mean of length 4294967296, got 0"}});
+        EXPECT_TRUE(check_multivariate_normal(std::size_t{1} << 32, 0));
     }
 }
 
 TEST(Reference, SamplingAndCategorical) {
     check({
-        {"choice(10) @seed0", "3", 1}, {"choices(10) @seed0 x5", "3 5 0 0 4", 5},
-        {"partial_fisher_yates(10, 4) @seed0", "3 5 6 9 reads 3 0 5 1 6 2 9", 4},
+        {"choice(10) @seed0", "3", 1}, {"partial_fisher_yates(10, 4) @seed0", "3 5 6 9 reads 3 0 5 1 6 2 9", 4},
         {"partial_fisher_yates(5, 5) @seed0", "3 4 0 2 1 reads 3 0 4 1 2", 5},
         {"permutation(5) @seed0", "2 0 1 4 3", 4}, {"permutation(1) @seed0", "0", 0},
         {"shuffle([0, 1, 2, 3, 4]) @seed0", "2.0 0.0 1.0 4.0 3.0", 4}, {"shuffle([7]) @seed0", "7.0", 0},
@@ -212,61 +166,49 @@ TEST(Reference, SamplingAndCategorical) {
         {"systematic_resample([1, 2], 0) @seed0", "", 1}, {"systematic_resample([7], 3) @seed0", "0 0 0", 1},
         {"systematic_resample([1, 0, 0], 4) @seed0", "0 0 0 0", 1}, {"systematic_resample([0, 1, 0], 3) @zero", "0 1 1"},
         {"systematic_resample([0, 1, 0], 3) @seed0", "1 1 1"},
-        {"choice(0) @seed0", "error: choice() called on an empty sequence"},
-        {"choices(0) @seed0", "error: choices() called on an empty sequence"},
-        {"partial_fisher_yates(0, 1) @seed0", "error: sample() cannot draw more elements than the sequence contains"},
-        {"bootstrap_indices(0) @seed0", "error: bootstrap_indices(0) has no valid indices to draw"},
-        {"systematic_resample([], 3) @seed0", "error: systematic_resample([], n): weights must have at least one entry"},
-        {"systematic_resample([1, -1], 3) @seed0",
-         "error: systematic_resample(): weights[1]=-1 must be non-negative and finite"},
-        {"systematic_resample([0, 0], 3) @seed0", "error: systematic_resample(): weights must sum to a positive number"},
         {"alias_table([1, 2, 3, 4])", "10.0 0.4 0.8 1.0 0.8000000000000002 3 3 0 2"},
         {"alias_draw([1, 2, 3, 4]) @seed0 x8", "3 0 2 2 3 0 1 2", 16}, {"alias_table([5])", "_ 1.0 0"},
-        {"alias_draw([5]) @seed0", "0", 2}, {"alias_table([0, 1])", "_ 0.0 1.0 1 0"}, {"alias_draw([0, 1]) @seed0 x4", "1 1 1 1"},
-        {"alias_table([1, -0])", "1.0 1.0 -0.0 0 0"}, {"alias_table([])", "error: Categorical([]): weights must have at least one entry"},
-        {"alias_table([1, -1])", "error: Categorical(): weights[1]=-1 must be non-negative and finite"},
-        {"alias_table([-1, 0])", "error: Categorical(): weights[0]=-1 must be non-negative and finite"},
-        {"alias_table([nan:0x7FF8000000000000])", "error: Categorical(): weights[0]=NaN must be non-negative and finite"},
-        {"alias_table([0, 0])", "error: Categorical(): weights must sum to a positive number"},
+        {"alias_draw([5]) @seed0", "0", 2}, {"alias_table([0, 1])", "_ 0.0 1.0 1 0"},
+        {"alias_draw([0, 1]) @seed0 x4", "1 1 1 1"}, {"alias_table([1, -0])", "1.0 1.0 -0.0 0 0"},
     });
 }
 
 TEST(Reference, NumberFormat) {
+    const auto zeros = [](std::size_t n) { return std::string(n, '0'); };
     check({
         {"format_float(1)", "1"}, {"format_float(0.5)", "0.5"}, {"format_float(1e-07)", "0.0000001"},
         {"format_float(-0)", "-0"}, {"format_float(nan:0xFFF8000000000000)", "NaN"}, {"format_float(inf)", "inf"},
-        {"format_float(-inf)", "-inf"}, {"format_float(1e+20)", "100000000000000000000"},
+        {"format_float(-inf)", "-inf"}, {"format_float(-1.5)", "-1.5"}, {"format_float(1e+20)", "100000000000000000000"},
         {"format_float(1e+22)", "10000000000000000000000"}, {"format_float(1e+23)", "100000000000000000000000"},
-        {"format_float(6.59698104516355e+16)", "65969810451635500"},
-        {"format_float(1.2345678901234568e+20)", "123456789012345680000"},
-        {"format_float(1.5e+300)", "15" + zeros(299)}, {"format_float(1.7976931348623157e+308)", "17976931348623157" + zeros(292)},
-        {"format_float(9007199254740994)", "9007199254740994"}, {"format_float(-1.5)", "-1.5"},
+        {"format_float(6.59698104516355e+16)", "65969810451635500"}, {"format_float(9007199254740994)", "9007199254740994"},
+        {"format_float(1.2345678901234568e+20)", "123456789012345680000"}, {"format_float(1.5e+300)", "15" + zeros(299)},
+        {"format_float(1.7976931348623157e+308)", "17976931348623157" + zeros(292)},
         {"format_float(5e-324)", "0." + zeros(323) + "5"},
     });
 }
 
 // Accuracy against the host's math library: arguments uniform in [lo, hi] (or 2^t for t
 // uniform in [lo, hi]), error within `ulps` units in the last place of max(|host|, floor).
-// floor 1 makes the error absolute: the reduction by pi/2 loses digits of results near zero.
+// Floor 1 makes the error absolute: the reduction by pi/2 loses digits of results near zero.
 TEST(Reference, AccuracyAgainstTheHost) {
     struct Sweep {
         double (*ours)(double);
         double (*host)(double);
         bool binades;
-        double lo, hi, floor, ulps;
+        double lo, hi, floor;
     };
     const Sweep sweeps[] = {
-        {pm::ln, std::log, true, -1074, 1024, 0, 1},          {pm::ln, std::log, false, 0, 2, 0, 1},
-        {pm::exp, std::exp, false, -745, 709.78, 0x1p-1021, 1}, {pm::exp, std::exp, false, -2, 2, 0, 1},
-        {pm::sin, std::sin, false, -0.785, 0.785, 0, 1},       {pm::cos, std::cos, false, -0.785, 0.785, 0, 1},
-        {pm::sin, std::sin, false, -1e6, 1e6, 1, 1},           {pm::cos, std::cos, false, 0, 6.3, 1, 1},
+        {pm::ln, std::log, true, -1074, 1024, 0},     {pm::ln, std::log, false, 0, 2, 0},
+        {pm::exp, std::exp, false, -745, 709.78, 0x1p-1021}, {pm::exp, std::exp, false, -2, 2, 0},
+        {pm::sin, std::sin, false, -0.785, 0.785, 0}, {pm::cos, std::cos, false, -0.785, 0.785, 0},
+        {pm::sin, std::sin, false, -1e6, 1e6, 1},     {pm::cos, std::cos, false, 0, 6.3, 1},
     };
     Xoshiro256PlusPlus e = Xoshiro256PlusPlus::from_seed(2024);
     for (const Sweep& s : sweeps) {
         for (int i = 0; i < 20000; ++i) {
             const double t = s.lo + (s.hi - s.lo) * next_f64(e), x = s.binades ? std::exp2(t) : t;
             const double ours = s.ours(x), host = s.host(x), scale = std::max(std::fabs(host), s.floor);
-            ASSERT_LE(std::fabs(ours - host), s.ulps * (std::nextafter(scale, INFINITY) - scale)) << arg(x) << " gives " << arg(ours);
+            ASSERT_LE(std::fabs(ours - host), std::nextafter(scale, INFINITY) - scale) << arg(x) << " gives " << arg(ours);
         }
     }
 }

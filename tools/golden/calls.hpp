@@ -1,24 +1,21 @@
 // The core's routines behind one text interface, shared by the golden transcript
-// (golden_gen.cpp) and the reference tests (engine/tests/reference_test.cpp).
-//
-// A call is written as text: "poisson(25)", "ln(0.7)", "dirichlet([1, 2, 3])", numbers in
-// their shortest round-trip decimal, a NaN as "nan:" and its pattern, lists in brackets.
-// run() validates it as the Python method does and, if valid, runs it on a generator. Each
-// call answers with tokens: doubles as 64-bit patterns, integers in decimal. A NaN made by
-// arithmetic is written "nan*", since its sign and payload differ between processors; the
-// NaN that portable_math returns as a constant keeps its pattern, 0x7FF8000000000000.
+// (golden_gen.cpp) and the reference test (engine/tests/reference_test.cpp). A call is text,
+// "poisson(25)", "ln(0.7)", "dirichlet([1, 2, 3])", numbers as their shortest round-trip
+// decimal ("nan:0x..." for a NaN and its pattern). run() validates it as the Python method
+// does, then runs it on a generator; each call answers with tokens, doubles as 64-bit
+// patterns and integers in decimal, or with the message refusing it. A NaN made by arithmetic
+// is written "nan*": its sign and payload differ between processors. The NaN that
+// portable_math returns as a constant keeps its pattern, 0x7FF8000000000000.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cinttypes>
-#include <concepts>
 #include <cstdio>
 #include <map>
 #include <stdexcept>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "distributions.hpp"
@@ -49,9 +46,9 @@ inline std::string arg(double x) {
 
 template <typename T>
 T parse(std::string_view t, int base = 10) {
-    while (t.starts_with(' ')) t.remove_prefix(1);
+    t.remove_prefix(std::min(t.find_first_not_of(' '), t.size()));
     T v{};
-    if constexpr (std::floating_point<T>) {
+    if constexpr (std::is_floating_point_v<T>) {
         if (t.starts_with("nan:0x")) return from_bits(parse<std::uint64_t>(t.substr(6), 16));
         if (std::from_chars(t.data(), t.data() + t.size(), v).ptr == t.data() + t.size()) return v;
     } else if (std::from_chars(t.data(), t.data() + t.size(), v, base).ptr == t.data() + t.size()) {
@@ -79,13 +76,11 @@ struct Call {
     double f(std::size_t i) const { return parse<double>(args.at(i)); }
     std::int64_t i(std::size_t i) const { return parse<std::int64_t>(args.at(i)); }
     std::uint64_t u(std::size_t i) const { return parse<std::uint64_t>(args.at(i)); }
-    std::vector<double> list(std::size_t i) const {
+    std::vector<double> list(std::size_t i) const {  // "[1, 2]"
         std::vector<double> v;
         const std::string_view s = std::string_view(args.at(i)).substr(args[i].find('[') + 1);
-        for (std::size_t at = 0, end; s.size() > 1 && at < s.size(); at = end + 1) {
-            end = s.find_first_of(",]", at);
-            v.push_back(parse<double>(s.substr(at, end - at)));
-        }
+        for (std::size_t at = 0, end; s.size() > 1 && at < s.size(); at = end + 1)
+            v.push_back(parse<double>(s.substr(at, (end = s.find_first_of(",]", at)) - at)));
         return v;
     }
 };
@@ -97,7 +92,8 @@ struct Out {
 
     bool fails(Invalid invalid) { return (error = std::move(invalid)).has_value(); }
     Out& operator<<(double x) { return t.push_back(fbits(x)), *this; }
-    Out& operator<<(std::integral auto x) { return t.push_back(std::to_string(x)), *this; }
+    template <std::integral T>
+    Out& operator<<(T x) { return t.push_back(std::to_string(x)), *this; }
     Out& operator<<(const std::string& s) { return t.push_back(s), *this; }
     template <typename T>
     Out& operator<<(const std::vector<T>& xs) {
@@ -106,6 +102,7 @@ struct Out {
     }
 };
 
+// s0 s1 s2 s3 and the pending normal.
 inline Tokens state_tokens(const Generator& g) {
     const auto& e = g.engine;
     return {hex(e.s0), hex(e.s1), hex(e.s2), hex(e.s3), g.has_cached_normal ? fbits(g.cached_normal) : "none"};
@@ -159,10 +156,7 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
         OP("geometric", if (!o.fails(check_geometric(a.f(0)))) o << geometric(e, a.f(0))),
         OP("binomial", if (!o.fails(require_probability(a.f(1)))) o << binomial(e, a.u(0), a.f(1))),
         OP("multivariate_normal", const auto mean = a.list(0); std::vector<double> out(mean.size());
-           if (!o.fails(check_multivariate_normal(mean.size(), a.list(1).size()))) {
-               multivariate_normal(g, mean, a.list(1), out);
-               o << out;
-           }),
+           if (!o.fails(check_multivariate_normal(mean.size(), a.list(1).size()))) multivariate_normal(g, mean, a.list(1), out), o << out),
         OP("check_multivariate_normal", o.fails(check_multivariate_normal(a.u(0), a.u(1)))),
         OP("dirichlet", auto alpha = a.list(0); if (!o.fails(check_dirichlet(alpha))) dirichlet(g, alpha, alpha), o << alpha),
         OP("multinomial", const auto p = a.list(1); std::vector<std::uint64_t> counts(p.size());
@@ -197,7 +191,7 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
            if (x > 0 && x - x == 0) o << pm::ln_head_tail(x).head << pm::ln_head_tail(x).tail),
         OP("exp", o << pm::exp(a.f(0))),
         OP("sin,cos,tan", const double x = a.f(0); o << pm::sin(x) << pm::cos(x) << pm::tan(x);
-           if (!(std::bit_cast<std::uint64_t>(x) << 1 >= 0x412E848000000000ULL << 1)) {
+           if (bits_of(x) << 1 < 0x412E848000000000ULL << 1) {  // the internals, below the reduction limit
                const pm::ReducedAngle r = pm::reduce_pio2(x);
                o << "|" << r.q << r.r << pm::sin_kernel(r.r) << pm::cos_kernel(r.r);
            }),
@@ -218,7 +212,7 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
 
 #undef OP
 
-// n calls of `text` on g, stopping at the first one refused; the tokens of each call.
+// n calls of `text` on g, stopping at the first one refused: the tokens of each call.
 struct Result {
     std::vector<Tokens> calls;
     Invalid error;
@@ -229,11 +223,9 @@ inline Result run(std::string_view text, Generator& g, int n = 1) {
     const auto op = ops().find(call.op);
     if (op == ops().end()) throw std::invalid_argument("no such call: " + std::string(text));
     Result r;
-    for (int i = 0; i < n && !r.error; ++i) {
-        Out o;
+    for (Out o; n-- > 0 && !r.error; o = Out{}) {
         op->second(g, call, o);
-        if (o.error) r.error = o.error;
-        else r.calls.push_back(std::move(o.t));
+        if (!(r.error = o.error)) r.calls.push_back(std::move(o.t));
     }
     return r;
 }
@@ -243,13 +235,10 @@ inline Result run(std::string_view text, Generator& g, int n = 1) {
 // ones (ones: u = 1 - 2^-53) and 2^63 (half: u = 0.5).
 inline const std::vector<std::pair<std::string, Generator>>& run_states() {
     static const std::vector<std::pair<std::string, Generator>> states = {
-        {"seed0", Generator::from_seed(0)},
-        {"seedmax", Generator::from_seed(~0ULL)},
+        {"seed0", Generator::from_seed(0)}, {"seedmax", Generator::from_seed(~0ULL)},
         {"seed42+pending", {true, -0.75, Xoshiro256PlusPlus::from_seed(42)}},
-        {"seed25+pending-0", {true, -0.0, Xoshiro256PlusPlus::from_seed(25)}},
-        {"zero", {}},
-        {"s2only", {false, 0.0, {0, 0, 0x0123456789ABCDEFULL, 0}}},
-        {"ones", {false, 0.0, {0, 0, 0, ~0ULL}}},
+        {"seed25+pending-0", {true, -0.0, Xoshiro256PlusPlus::from_seed(25)}}, {"zero", {}},
+        {"s2only", {false, 0.0, {0, 0, 0x0123456789ABCDEFULL, 0}}}, {"ones", {false, 0.0, {0, 0, 0, ~0ULL}}},
         {"half", {false, 0.0, {0, 0, 0, 1ULL << 40}}},
     };
     return states;

@@ -1,21 +1,17 @@
-// drawkit_golden: the golden transcript of the core, written or checked bit for bit.
-//
-//   drawkit_golden                  write the transcript to standard output
-//   drawkit_golden --write FILE     write it to FILE
-//   drawkit_golden --check FILE     recompute it and compare with FILE; print the differing
-//                                   lines and exit 1 on any difference
-//
-// The library promises the same values for the same seed and calls on every platform and with
-// every compiler. The transcript holds every routine of the core: the pure functions
-// (portable_math and its internals, the counting helpers, the alias table, the number format)
+// drawkit_golden: the golden transcript of the core, written (--write FILE, or to standard
+// output) or recomputed and compared with FILE (--check FILE: prints the differing lines and
+// exits 1). The library promises the same values for the same seed and calls on every
+// platform and compiler. The transcript holds every routine of the core: the pure functions
 // over argument lists with hand-picked edges, and every draw from a list of engine states,
-// each followed by the state it leaves (its draw count and pending normal), or by the message
-// that refused it and the untouched state. Calls are written and answered as calls.hpp
-// describes. The copy in engine/tests/golden/golden.txt is written on x86-64 and checked on
-// other processors, byte orders, compilers and optimisation levels (tools/cross_check).
+// followed by the state it leaves (its draw count and pending normal) or by the message that
+// refused it and the untouched state. Calls are written and answered as calls.hpp describes.
+// engine/tests/golden/golden.txt is written on x86-64 and checked on other processors, byte
+// orders, compilers and optimisation levels (tools/cross_check).
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <fstream>
+#include <iterator>
 #include <iostream>
 #include <sstream>
 
@@ -175,8 +171,7 @@ std::string spread(std::string_view fn) {
     return s;
 }
 
-std::string join(const Tokens& t) {
-    std::string s;
+std::string join(const Tokens& t, std::string s = "") {
     for (const auto& x : t) s += (s.empty() ? "" : " ") + x;
     return s;
 }
@@ -241,9 +236,7 @@ bool matches(const std::string& want, const std::string& got) {
 
 Tokens split(const std::string& line) {
     std::istringstream in(line);
-    Tokens t;
-    for (std::string s; in >> s;) t.push_back(s);
-    return t;
+    return Tokens(std::istream_iterator<std::string>(in), {});
 }
 
 int check(const std::string& path) {
