@@ -6,6 +6,7 @@
 // every loop ends (libFuzzer's -timeout). The sanitizers of the build watch the rest.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -17,37 +18,44 @@ namespace {
 
 using namespace golden;
 using G = Generator;
+using Reals = std::vector<double>;
 
-struct Args {  // reals, integers and lists, each in signature order
-    std::vector<double> r;
+struct Args {  // in signature order
+    Reals r;
     std::vector<std::uint64_t> u;
-    std::vector<std::vector<double>> l;
+    std::vector<Reals> l;
 };
 
 bool fin(double x) { return std::isfinite(x); }
 bool pos(double x) { return x > 0 && fin(x); }
 bool prob(double x) { return x >= 0 && x <= 1; }
-double num(const std::string& t) { return t == "nan*" ? NAN : t.starts_with("0x") ? parse<double>("nan:" + t) : parse<double>(t); }
+double num(const std::string& t) { return t == "nan*" ? NAN : parse<double>("nan:" + t); }  // a pattern
 std::uint64_t cnt(const std::string& t) { return parse<std::uint64_t>(t); }
+std::uint64_t sum(const Tokens& t) {
+    return std::accumulate(t.begin(), t.end(), 0ULL, [](auto s, auto& x) { return s + cnt(x); });
+}
+bool each(const Tokens& t, auto f) { return std::all_of(t.begin(), t.end(), f); }
 std::uint64_t first(const G& g) { return Xoshiro256PlusPlus(g.engine).next_u64(); }
 bool took(const G& a, const G& b, std::uint64_t k) {  // b is a advanced by k outputs (any k on the zero state)
     Xoshiro256PlusPlus e = a.engine;
     while (k-- > 0) e.next_u64();
     return e == b.engine;
 }
-bool weights(const std::vector<double>& w) {
-    double sum = -0.0;
-    for (const double x : w) sum = x >= 0 && fin(x) ? sum + x : NAN;
-    return sum > 0;
+bool weights(const Reals& w) {
+    double total = -0.0;
+    for (const double x : w) total = x >= 0 && fin(x) ? total + x : NAN;
+    return total > 0;
 }
-bool each(const Tokens& t, auto f) { return std::all_of(t.begin(), t.end(), [&](const std::string& s) { return f(s); }); }
 
 #define RULE(...) [](const Args& a, [[maybe_unused]] const G& g0) -> bool { return (void)a, __VA_ARGS__; }
-#define HOLDS(...) [](const Args& a, const Tokens& t, const G& g0, const G& g1) { return (void)a, (void)t, (void)g0, (void)g1, __VA_ARGS__; }
+#define HOLDS(...)                                                \
+    [](const Args& a, const Tokens& t, const G& g0, const G& g1) { \
+        return (void)a, (void)t, (void)g0, (void)g1, __VA_ARGS__;  \
+    }
 const auto kAny = RULE(true);
 
-// Signature: r real, p probability, u unsigned, m unsigned >= 1, i signed, k count <= 512, l list, w weights,
-// d list often summing to 1, q list of n * n entries for the previous list's n.
+// Signature: r real, p probability, u unsigned, m unsigned >= 1, i signed, k count <= 512, l list,
+// w weights, d list often summing to 1, q list of n * n entries for the previous list's n.
 const struct {
     const char* call;
     const char* sig;
@@ -56,22 +64,19 @@ const struct {
 } kEntries[] = {
     {"next_below", "m", kAny, HOLDS(cnt(t[0]) == first(g0) % a.u[0] && took(g0, g1, 1))},
     {"fixed_remainder", "m", kAny, HOLDS(cnt(t[0]) == first(g0) % a.u[0])},
-    {"jump", "", kAny, HOLDS([&] {  // the jump polynomial commutes with the step
-         Xoshiro256PlusPlus x = g0.engine, y = g1.engine;
-         return x.next_u64(), x.jump(), y.next_u64(), x == y;
-     }())},
-    {"next_f64_complement", "", kAny, HOLDS(num(t[0]) == 1 - static_cast<double>(first(g0) >> 11) * 0x1p-53)},
     {"uniform", "rr", RULE(fin(a.r[0]) && fin(a.r[1]) && a.r[1] > a.r[0]),
      HOLDS(!fin(a.r[1] - a.r[0]) || (num(t[0]) >= a.r[0] && num(t[0]) <= a.r[0] + (a.r[1] - a.r[0])))},
     {"integers", "ii", RULE(std::int64_t(a.u[1]) > std::int64_t(a.u[0])),
      HOLDS(parse<std::int64_t>(t[0]) >= std::int64_t(a.u[0]) && parse<std::int64_t>(t[0]) < std::int64_t(a.u[1]))},
-    {"bernoulli", "r", RULE(prob(a.r[0])), HOLDS(t[0] == (a.r[0] == 0 ? "0" : a.r[0] == 1 ? "1" : t[0]) && took(g0, g1, 1))},
-    {"fill", "k", kAny, HOLDS(t[0].size() == std::max<std::uint64_t>(2 * a.u[0], 1) && took(g0, g1, (a.u[0] + 7) / 8))},
-    {"standard_normal", "", kAny, HOLDS((g0.has_cached_normal ? t[0] == fbits(g0.cached_normal) : std::fabs(num(t[0])) <= 37.64030867387419) &&
-                                        took(g0, g1, g0.has_cached_normal ? 0 : 2))},
+    {"bernoulli", "r", RULE(prob(a.r[0])),
+     HOLDS(t[0] == (a.r[0] == 0 ? "0" : a.r[0] == 1 ? "1" : t[0]) && took(g0, g1, 1))},
+    {"standard_normal", "", kAny,
+     HOLDS(g0.has_cached_normal ? t[0] == fbits(g0.cached_normal) && took(g0, g1, 0)
+                                : std::fabs(num(t[0])) <= 37.64030867387419 && took(g0, g1, 2))},
     {"normal", "rr", RULE(pos(a.r[1]) && fin(a.r[0])), HOLDS(!std::isnan(num(t[0])))},
     {"lognormal", "rr", RULE(pos(a.r[1]) && fin(a.r[0])), HOLDS(num(t[0]) >= 0)},
-    {"exponential", "r", RULE(pos(a.r[0])), HOLDS(num(t[0]) >= 0 && num(t[0]) <= a.r[0] * 36.7368005696771 && took(g0, g1, 1))},
+    {"exponential", "r", RULE(pos(a.r[0])),  // -scale ln w, w in [2^-53, 1]
+     HOLDS(num(t[0]) >= 0 && num(t[0]) <= a.r[0] * 36.7368005696771 && took(g0, g1, 1))},
     {"laplace", "rr", RULE(pos(a.r[1]) && fin(a.r[0])), HOLDS(!std::isnan(num(t[0])) && took(g0, g1, 2))},
     {"cauchy", "rr", RULE(pos(a.r[1]) && fin(a.r[0])), HOLDS(!std::isnan(num(t[0])) && took(g0, g1, 1))},
     // Shapes below 1e-300 reach powf's open operand range; two tiny shapes may give 0 / 0.
@@ -81,66 +86,50 @@ const struct {
     {"student_t", "r", RULE(pos(a.r[0])), HOLDS(a.r[0] < 2 || a.r[0] > 1e300 || !std::isnan(num(t[0])))},
     {"poisson", "r", RULE(pos(a.r[0]) && !(a.r[0] >= 10 && g0.engine.is_zero())),  // c + 1 outputs below 10
      HOLDS(a.r[0] >= 10 || cnt(t[0]) > 1u << 16 || took(g0, g1, cnt(t[0]) + 1))},
-    {"geometric", "r", RULE(prob(a.r[0]) && a.r[0] != 0), HOLDS(cnt(t[0]) >= 1 && took(g0, g1, a.r[0] == 1 ? 0 : 1))},
-    {"binomial", "kp", kAny, HOLDS([&] {  // the integer threshold decides each trial as u < p
-         Xoshiro256PlusPlus e = g0.engine;
-         std::uint64_t n = 0;
-         for (std::uint64_t i = 0; i < a.u[0]; ++i) n += next_f64(e) < a.r[0];
-         return cnt(t[0]) == n && e == g1.engine;
-     }())},
+    {"geometric", "r", RULE(prob(a.r[0]) && a.r[0] != 0),
+     HOLDS(cnt(t[0]) >= 1 && took(g0, g1, a.r[0] == 1 ? 0 : 1))},
+    {"binomial", "kp", kAny, HOLDS(cnt(t[0]) <= a.u[0] && took(g0, g1, a.u[0]))},
     {"multinomial", "kd", RULE(!a.l[0].empty() && std::all_of(a.l[0].begin(), a.l[0].end(), prob) &&
                                std::fabs(std::accumulate(a.l[0].begin(), a.l[0].end(), -0.0) - 1) <= 1e-6),
-     HOLDS(t.size() == a.l[0].size() && std::accumulate(t.begin(), t.end(), 0ULL, [](auto s, auto& x) { return s + cnt(x); }) == a.u[0])},
-    {"multivariate_normal", "lq", RULE(a.l[1].size() == a.l[0].size() * a.l[0].size()), HOLDS(t.size() == a.l[0].size())},
+     HOLDS(t.size() == a.l[0].size() && sum(t) == a.u[0])},
+    {"multivariate_normal", "lq", RULE(a.l[1].size() == a.l[0].size() * a.l[0].size()),
+     HOLDS(t.size() == a.l[0].size())},
     {"dirichlet", "l", RULE(!a.l[0].empty() && std::all_of(a.l[0].begin(), a.l[0].end(), pos)),
      HOLDS(each(t, [](auto& x) { return !(num(x) < 0 || num(x) > 1); }))},
     {"choices", "u", RULE(a.u[0] != 0), HOLDS(cnt(t[0]) < a.u[0])},
-    {"permutation", "k", kAny, HOLDS(t.size() == a.u[0] && each(t, [&](auto& x) { return cnt(x) < a.u[0]; }) &&
-                                     std::accumulate(t.begin(), t.end(), 0ULL, [](auto s, auto& x) { return s + cnt(x); }) ==
-                                         a.u[0] * (a.u[0] - (a.u[0] > 0)) / 2)},
-    {"bootstrap_indices", "k", RULE(a.u[0] != 0), HOLDS(each(t, [&](auto& x) { return cnt(x) < a.u[0]; }) && took(g0, g1, a.u[0]))},
-    {"partial_fisher_yates", "ukk", RULE(a.u[1] <= a.u[0]), HOLDS(t[a.u[1]] != "reads" || ([&] {  // distinct, below n
-         std::vector<std::uint64_t> v(a.u[1]);
-         std::transform(t.begin(), t.begin() + a.u[1], v.begin(), cnt), std::sort(v.begin(), v.end());
-         return std::adjacent_find(v.begin(), v.end()) == v.end() && (v.empty() || v.back() < a.u[0]) && took(g0, g1, a.u[1]);
-     }()))},
+    {"permutation", "k", kAny,  // n - 1 outputs
+     HOLDS(t.size() == a.u[0] && sum(t) == a.u[0] * (a.u[0] - (a.u[0] > 0)) / 2 && took(g0, g1, a.u[0] - (a.u[0] > 0)))},
+    {"bootstrap_indices", "k", RULE(a.u[0] != 0),
+     HOLDS(each(t, [&](auto& x) { return cnt(x) < a.u[0]; }) && took(g0, g1, a.u[0]))},
+    {"partial_fisher_yates", "ukk", RULE(a.u[1] <= a.u[0]),  // positions below n; k outputs unless a read failed
+     HOLDS(each(t, [&](auto& x) { return !std::isdigit(x[0]) || cnt(x) < a.u[0]; }) &&
+           (t[a.u[1]] != "reads" || took(g0, g1, a.u[1])))},
     {"systematic_resample", "wk", RULE(weights(a.l[0])),
      HOLDS(took(g0, g1, 1) && std::is_sorted(t.begin(), t.end(), [](auto& x, auto& y) { return cnt(x) < cnt(y); }) &&
            each(t, [&](auto& x) { return cnt(x) < a.l[0].size(); }))},
     {"alias_table", "w", RULE(weights(a.l[0])), HOLDS([&] {  // each index's chance is its share of the weights
          const std::size_t n = a.l[0].size();
-         std::vector<double> mass(n);
-         const double total = std::accumulate(a.l[0].begin(), a.l[0].end(), 0.0);  // (no check when it overflows)
-         for (std::size_t c = 0; c < n; ++c) {
-             if (!prob(num(t[1 + c])) || cnt(t[1 + n + c]) >= n) return false;
-             mass[c] += num(t[1 + c]), mass[cnt(t[1 + n + c])] += 1 - num(t[1 + c]);
-         }
+         const double total = std::accumulate(a.l[0].begin(), a.l[0].end(), 0.0);  // (unchecked when it overflows)
+         Reals mass(n);
+         for (std::size_t c = 0; c < n; ++c) mass[c] += num(t[1 + c]), mass.at(cnt(t[1 + n + c])) += 1 - num(t[1 + c]);
          for (std::size_t i = 0; i < n; ++i)
-             if (fin(total) && std::fabs(mass[i] / n - a.l[0][i] / total) > 1e-9) return false;
+             if (!prob(num(t[1 + i])) || (fin(total) && std::fabs(mass[i] / n - a.l[0][i] / total) > 1e-9))
+                 return false;
          return true;
      }())},
     {"alias_draw", "w", RULE(weights(a.l[0])), HOLDS(cnt(t[0]) < a.l[0].size() && took(g0, g1, 2))},
-    {"ln", "r", kAny, HOLDS(std::isnan(a.r[0]) || a.r[0] < 0 ? t[0] == "0x7FF8000000000000" : t.size() == 1 || bits_of(num(t[0])) == bits_of(num(t[1]) + num(t[2])))},
-    {"exp", "r", kAny, HOLDS(std::isnan(a.r[0]) ? t[0] == "0x7FF8000000000000" : num(t[0]) >= 0)},
-    {"sin,cos,tan", "r", kAny, HOLDS(!(std::fabs(a.r[0]) < 1e6) ? t[0] == "0x7FF8000000000000" && t[2] == t[0] :
-                                     std::fabs(num(t[0])) <= 1 && std::fabs(num(t[1])) <= 1 && bits_of(num(t[2])) == bits_of(num(t[0]) / num(t[1])))},
-    {"powf", "rr", kAny, HOLDS(std::isnan(a.r[0]) || std::isnan(a.r[1]) || (a.r[0] < 0 && a.r[1] != 0) ? t[0] == "0x7FF8000000000000"
-                               : !fin(a.r[0]) || std::fabs(a.r[1]) >= 1.3393857490036326e300 || num(t[0]) >= 0)},
     {"round_ties_even", "r", kAny, HOLDS(!fin(a.r[0]) || num(t[0]) == std::nearbyint(a.r[0]))},
     {"floor_f64", "r", kAny, HOLDS(!fin(a.r[0]) || num(t[0]) == std::floor(a.r[0]))},
-    {"count_from_f64", "r", kAny, HOLDS(cnt(t[0]) == (!(a.r[0] >= 0) ? 0 : a.r[0] >= 0x1p64 ? ~0ULL : std::uint64_t(a.r[0])))},
-    {"scale_by_pow2", "ri", kAny, HOLDS(!fin(a.r[0]) || a.r[0] == 0 ? t[0] == fbits(a.r[0]) :  // only subnormals round twice
-                                        std::fabs(std::ldexp(a.r[0], std::int32_t(a.u[0]))) < 0x1p-1022 || num(t[0]) == std::ldexp(a.r[0], std::int32_t(a.u[0])))},
-    {"ln_gamma", "k", kAny, HOLDS(a.u[0] == 0 || std::fabs(num(t[0]) - std::lgamma(a.u[0])) <= 1e-12 * std::max(1.0, std::lgamma(a.u[0])))},
     {"bernoulli_threshold", "p", kAny,  // k < t exactly when k * 2^-53 < p
-     HOLDS(cnt(t[0]) <= 1ULL << 53 && (cnt(t[0]) == 0 || (cnt(t[0]) - 1) * 0x1p-53 < a.r[0]) && !(cnt(t[0]) * 0x1p-53 < a.r[0]))},
-    {"format_float", "r", kAny, HOLDS(std::isnan(a.r[0]) ? t[0] == "NaN" : t[0].find('e') == std::string::npos &&
-                                      bits_of(std::strtod(t[0].c_str(), nullptr)) == bits_of(a.r[0]))},
-    {"check_multivariate_normal", "uu", RULE(static_cast<unsigned __int128>(a.u[0]) * a.u[0] == a.u[1]), HOLDS(true)},
+     HOLDS(cnt(t[0]) <= 1ULL << 53 && (cnt(t[0]) == 0 || (cnt(t[0]) - 1) * 0x1p-53 < a.r[0]) &&
+           !(cnt(t[0]) * 0x1p-53 < a.r[0]))},
+    {"format_float", "r", kAny,  // positional, and it reads back
+     HOLDS(std::isnan(a.r[0]) ? t[0] == "NaN" : t[0].find('e') == std::string::npos &&
+                                                    bits_of(std::strtod(t[0].c_str(), nullptr)) == bits_of(a.r[0]))},
 };
 
-constexpr double kEdges[] = {0.0, -0.0, 1.0, -1.0, 0.5, 2.0, 10.0, 9.999999999999998, 1e20, 1e300, 1e-300, 7.5e-301, 5e-324,
-                             0x1p-1022, 1.7976931348623157e308, INFINITY, -INFINITY, NAN, 1e6, 1.5707963267948966,
+constexpr double kEdges[] = {0.0, -0.0, 1.0, -1.0, 0.5, 2.0, 10.0, 9.999999999999998, 1e20, 1e300, 1e-300, 7.5e-301,
+                             5e-324, 0x1p-1022, 1.7976931348623157e308, INFINITY, -INFINITY, NAN, 1e6, 1.5707963267948966,
                              709.782712893384, -745.1332191019411, 5.551115123125783e-17, 0x1p52, 0x1p64, 0.4999995};
 
 double real(FuzzedDataProvider& in) {  // raw bits, an edge, one step off an edge, or a small value
@@ -153,43 +142,57 @@ double real(FuzzedDataProvider& in) {  // raw bits, an edge, one step off an edg
     }
 }
 
+// The decoded arguments of a signature, as call text.
+std::string decode(FuzzedDataProvider& in, const char* sig, Args& a) {
+    std::string text;
+    for (const char* s = sig; *s; ++s, text += ", ") {
+        if (std::strchr("lwdq", *s)) {
+            const std::size_t n = *s == 'q' ? a.l.back().size() * a.l.back().size() : in.ConsumeIntegralInRange(0, 16);
+            Reals& v = a.l.emplace_back(n);
+            const bool shares = *s == 'd' && in.ConsumeBool();  // the last share completes the sum to 1
+            double total = -0.0;
+            for (std::size_t i = 0; i < v.size(); total += v[i++]) {
+                const double x = real(in), share = std::fmod(std::fabs(x), 1.0 / v.size());
+                v[i] = *s == 'w' && in.ConsumeBool() ? std::fabs(std::fmod(x, 10))
+                       : !shares                     ? x
+                       : i + 1 == v.size()           ? 1 - total
+                                                     : (share >= 0 ? share : 0);
+            }
+            text += "[";
+            for (std::size_t i = 0; i < v.size(); ++i) text += (i ? ", " : "") + arg(v[i]);
+            text += "]";
+        } else if (*s == 'r' || *s == 'p') {
+            const double x = real(in), p = std::fmod(std::fabs(x), 1.0000001);
+            text += arg(a.r.emplace_back(*s == 'r' ? x : p <= 1 ? p : 1));
+        } else {
+            const std::uint64_t v = *s == 'k'          ? in.ConsumeIntegralInRange(0, 512)
+                                    : in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>()
+                                    : a.u.empty()      ? in.ConsumeIntegralInRange(0, 64)
+                                                       : a.u.back() * a.u.back();
+            a.u.push_back(v + (*s == 'm' && v == 0));  // the engine's callers refuse an empty range first
+            text += *s == 'i' ? std::to_string(std::int64_t(a.u.back())) : std::to_string(a.u.back());
+        }
+    }
+    return text.empty() ? text : "(" + text.substr(0, text.size() - 2) + ")";
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     const auto word = [&] { return in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>() : 0; };
-    G g = in.ConsumeBool() ? G::from_seed(in.ConsumeIntegral<std::uint64_t>()) : G{false, 0.0, {word(), word(), word(), word()}};
+    G g = in.ConsumeBool() ? G::from_seed(in.ConsumeIntegral<std::uint64_t>())
+                           : G{false, 0.0, {word(), word(), word(), word()}};
     if (const double z = real(in); in.ConsumeBool() && fin(z)) g.has_cached_normal = true, g.cached_normal = z;
     for (int step = 0; step < 8 && in.remaining_bytes() > 0; ++step) {
         const auto& e = kEntries[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kEntries) - 1)];
         Args a;
-        std::string call = e.call, sep = "(";
-        for (const char* s = e.sig; *s; ++s, sep = ", ") {
-            if (std::strchr("lwdq", *s)) {
-                auto& v = a.l.emplace_back(*s == 'q' ? a.l.back().size() * a.l.back().size() : in.ConsumeIntegralInRange(0, 16));
-                for (double& x : v) x = *s == 'w' && in.ConsumeBool() ? std::fabs(std::fmod(real(in), 10)) : real(in);
-                double sum = -0.0;  // a probability vector: the last entry completes the sum
-                for (std::size_t i = 0; *s == 'd' && i + 1 < v.size(); ++i) sum += v[i] = std::fabs(std::fmod(v[i], 1.0 / v.size())) * !std::isnan(v[i]);
-                if (*s == 'd' && !v.empty() && in.ConsumeBool()) v.back() = 1 - sum;
-                call += sep + "[";
-                for (std::size_t i = 0; i < v.size(); ++i) call += (i ? ", " : "") + arg(v[i]);
-                call += "]";
-            } else if (*s == 'r' || *s == 'p') {
-                const double x = real(in), p = std::fmod(std::fabs(x), 1.0000001);
-                call += sep + arg(a.r.emplace_back(*s == 'r' ? x : p <= 1 ? p : 1));
-            } else {
-                a.u.push_back(*s == 'k' ? in.ConsumeIntegralInRange(0, 512) : in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>()
-                                          : a.u.empty() ? in.ConsumeIntegralInRange(0, 64) : a.u.back() * a.u.back());
-                if (*s == 'm') a.u.back() += a.u.back() == 0;  // the engine's callers refuse an empty range first
-                call += sep + (*s == 'i' ? std::to_string(std::int64_t(a.u.back())) : std::to_string(a.u.back()));
-            }
-        }
-        call += *e.sig ? ")" : "";
+        const std::string call = e.call + decode(in, e.sig, a);
         const G before = g;
         const Result r = run(call, g);
         if (r.error.has_value() == e.valid(a, before) ||
             !(r.error ? state_tokens(g) == state_tokens(before) : e.holds(a, r.calls.at(0), before, g))) {
-            std::fprintf(stderr, "\n*** property failed: %s -> %s\n", call.c_str(), r.error ? r.error->c_str() : "tokens");
+            std::fprintf(stderr, "\n*** property failed: %s -> %s\n", call.c_str(), r.error ? r.error->c_str() : "values");
             std::abort();
         }
     }

@@ -122,7 +122,10 @@ inline bool alias_table(std::vector<double> w, Out& o, std::vector<double>& prob
 using Op = void (*)(Generator&, const Call&, Out&);
 
 #define OP(name, ...) \
-    {name, [](Generator& g, [[maybe_unused]] const Call& a, Out& o) { [[maybe_unused]] auto& e = g.engine; __VA_ARGS__; }}
+    {name, [](Generator& g, [[maybe_unused]] const Call& a, Out& o) { \
+         [[maybe_unused]] auto& e = g.engine;                       \
+         __VA_ARGS__;                                               \
+     }}
 
 inline const std::map<std::string, Op, std::less<>>& ops() {
     static const std::map<std::string, Op, std::less<>> table = {
@@ -138,7 +141,8 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
         OP("uniform", if (!o.fails(check_uniform(a.f(0), a.f(1)))) o << uniform(e, a.f(0), a.f(1))),
         OP("integers", if (!o.fails(check_integers(a.i(0), a.i(1)))) o << integers(e, a.i(0), a.i(1))),
         OP("bernoulli", if (!o.fails(require_probability(a.f(0)))) o << bernoulli(e, a.f(0))),
-        OP("fill", std::vector<unsigned char> b(a.u(0)); fill(e, b.data(), b.size()); std::string s = b.empty() ? "-" : "";
+        OP("fill", std::vector<unsigned char> b(a.u(0)); fill(e, b.data(), b.size());
+           std::string s = b.empty() ? "-" : "";
            for (const unsigned c : b) s += "0123456789ABCDEF"[c >> 4], s += "0123456789ABCDEF"[c & 15]; o << s),
         // Distributions.
         OP("standard_normal", o << standard_normal(g)),
@@ -156,9 +160,11 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
         OP("geometric", if (!o.fails(check_geometric(a.f(0)))) o << geometric(e, a.f(0))),
         OP("binomial", if (!o.fails(require_probability(a.f(1)))) o << binomial(e, a.u(0), a.f(1))),
         OP("multivariate_normal", const auto mean = a.list(0); std::vector<double> out(mean.size());
-           if (!o.fails(check_multivariate_normal(mean.size(), a.list(1).size()))) multivariate_normal(g, mean, a.list(1), out), o << out),
+           if (!o.fails(check_multivariate_normal(mean.size(), a.list(1).size())))
+               multivariate_normal(g, mean, a.list(1), out), o << out),
         OP("check_multivariate_normal", o.fails(check_multivariate_normal(a.u(0), a.u(1)))),
-        OP("dirichlet", auto alpha = a.list(0); if (!o.fails(check_dirichlet(alpha))) dirichlet(g, alpha, alpha), o << alpha),
+        OP("dirichlet", auto alpha = a.list(0);  // in place, as the module calls it
+           if (!o.fails(check_dirichlet(alpha))) dirichlet(g, alpha, alpha), o << alpha),
         OP("multinomial", const auto p = a.list(1); std::vector<std::uint64_t> counts(p.size());
            if (!o.fails(check_multinomial(p))) multinomial(e, a.u(0), p, counts.data()), o << counts),
         // Sequence and index sampling, the alias table.
@@ -172,9 +178,11 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
         // (a third argument makes that read fail).
         OP("partial_fisher_yates", const std::uint64_t k = a.u(1), fail = a.args.size() > 2 ? a.u(2) : ~0ULL;
            if (o.fails(check_sample(a.u(0), k))) return; std::vector<std::uint64_t> out(k), reads;
-           const bool done = partial_fisher_yates<std::uint64_t>(
-               e, a.u(0), k, [&](std::uint64_t pos, std::uint64_t& v) { return reads.size() != fail && (reads.push_back(v = pos), true); },
-               [&](std::uint64_t i, std::uint64_t&& v) { out.at(i) = v; });
+           const auto read = [&](std::uint64_t pos, std::uint64_t& v) {
+               return reads.size() != fail && (reads.push_back(v = pos), true);
+           };
+           const auto emit = [&](std::uint64_t i, std::uint64_t&& v) { out.at(i) = v; };
+           const bool done = partial_fisher_yates<std::uint64_t>(e, a.u(0), k, read, emit);
            o << out << (done ? "reads" : "failed") << reads),
         OP("systematic_resample", auto w = a.list(0); double total = 0; std::vector<std::uint64_t> out(a.u(1));
            if (o.fails(check_systematic_resample(w, total))) return; total = rescale_overflowed_weights(w, total);
@@ -202,9 +210,8 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
         OP("ptrs_setup", const PtrsSetup s = ptrs_setup(a.f(0));
            o << s.loglam << s.slam << s.b << s.a << s.invalpha << s.vr << s.twoa << s.lninvalpha),
         OP("bernoulli_threshold", o << bernoulli_threshold(a.f(0))),
-        OP("remainder", const std::uint64_t d = a.u(0); const FixedRemainder r(d);
-           for (const std::uint64_t x : std::initializer_list<std::uint64_t>{0, 1, d - 1, d, d + 1, 2 * d - 1, ~d, ~0ULL - 1, ~0ULL})
-               o << r.of(x)),
+        OP("remainder", const unsigned long long d = a.u(0); const FixedRemainder r(d);
+           for (const std::uint64_t x : {0ULL, 1ULL, d - 1, d, d + 1, 2 * d - 1, ~d, ~0ULL - 1, ~0ULL}) o << r.of(x)),
         OP("format_float", o << format_float(a.f(0))),
     };
     return table;
