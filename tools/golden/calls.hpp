@@ -12,10 +12,13 @@
 #include <bit>
 #include <charconv>
 #include <cinttypes>
+#include <concepts>
 #include <cstdio>
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "distributions.hpp"
