@@ -3,8 +3,8 @@
 // tools/golden/calls.hpp, "CALL" or "CALL @STATE xN", and the tokens it must give: a number
 // with a point or an exponent (or inf) stands for the bits of the double it reads as, a plain
 // integer or "0x..." for an integer or a pattern, "_" for a token left unchecked; then the
-// engine outputs consumed and the normal left pending, where documented. Last, what a transcript cannot pin: accuracy against the host's math
-// library over sweeps of arguments.
+// engine outputs consumed and the normal left pending, where documented. Last, what a
+// transcript cannot pin: accuracy against the host's math library over sweeps of arguments.
 #include <gtest/gtest.h>
 
 #include <cmath>
