@@ -5,6 +5,7 @@ from typing import SupportsFloat, SupportsIndex, TypeAlias, TypeVar, final
 
 
 __all__ = ["Generator", "Categorical"]
+__version__: str
 
 _T = TypeVar("_T")
 # Float arguments take anything the float conversion accepts: floats, ints, objects with

@@ -3,6 +3,7 @@
 // function of this value, which the Python layer exports as its state tuple.
 #pragma once
 
+#include "fp_model.hpp"
 #include "xoshiro256pp.hpp"
 
 namespace drawkit {

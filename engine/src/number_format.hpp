@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "fp_model.hpp"
+
 namespace drawkit {
 
 std::string format_float(double value);

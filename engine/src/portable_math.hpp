@@ -34,6 +34,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "fp_model.hpp"
+
 namespace drawkit::portable_math {
 
 namespace detail {

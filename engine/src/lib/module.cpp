@@ -1,5 +1,6 @@
 // Module entry: multi-phase initialisation with one execution step that registers the two
-// types (created once per process) and lists them in __all__.
+// types (created once per process), lists them in __all__ and sets __version__ (the package
+// version, DRAWKIT_VERSION from the build).
 #include "binding.hpp"
 #include "methods.hpp"
 
@@ -29,7 +30,7 @@ int add_type(PyObject* module, PyTypeObject* type, const char* name) {
 int exec_module(PyObject* module) {
     if (add_type(module, get_generator_type(), "Generator") < 0) return -1;
     if (add_type(module, get_categorical_type(), "Categorical") < 0) return -1;
-    return 0;
+    return PyModule_AddStringConstant(module, "__version__", DRAWKIT_VERSION);
 }
 
 PyModuleDef_Slot slots[] = {
