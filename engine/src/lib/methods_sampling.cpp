@@ -33,14 +33,21 @@ inline bool has_builtin_storage(PyObject* o) noexcept {
 
 // A sequence argument opened for one call: its length read once, its items read either
 // from storage or through the protocol.
+//
+// A list read from storage is read afresh at every access. Python code can run between
+// two reads even when no item method is called: the cyclic garbage collector during an
+// allocation (on 3.11 any allocation of a tracked object may run it), or a signal handler
+// or scheduled collection at a poll of a long loop; a finaliser run there may resize or
+// clear the list, which moves or frees its item storage. A position beyond the list's
+// current length then fails as the list's own item method would, with IndexError. A
+// tuple's storage is part of the object and cannot change while the call holds it.
 class SequenceReader {
 public:
     // Reads the length; false with the length protocol's exception set.
     bool open(PyObject* o) noexcept {
         obj_ = o;
         if (has_builtin_storage(o)) [[likely]] {
-            direct_ = true;
-            items_ = PySequence_Fast_ITEMS(o);  // null for an empty list, never read then
+            mode_ = PyList_Check(o) ? Mode::list : Mode::tuple;
             size_ = Py_SIZE(o);
             return true;
         }
@@ -51,18 +58,26 @@ public:
     std::uint64_t size() const noexcept { return static_cast<std::uint64_t>(size_); }
 
     // Whether reading runs Python code (and so may fail or see the generator in use).
-    bool runs_python() const noexcept { return !direct_; }
+    bool runs_python() const noexcept { return mode_ == Mode::protocol; }
 
-    // A new reference to item pos (< size), or nullptr with the item method's exception.
+    // A new reference to item pos (< the size read by open), or nullptr with the item
+    // method's exception (IndexError for a list that has shrunk since).
     PyObject* item(std::uint64_t pos) const noexcept {
-        if (direct_) return Py_NewRef(items_[pos]);
+        if (mode_ == Mode::list) [[likely]] {
+            if (pos >= static_cast<std::uint64_t>(PyList_GET_SIZE(obj_))) [[unlikely]] {
+                PyErr_SetString(PyExc_IndexError, "list index out of range");
+                return nullptr;
+            }
+            return Py_NewRef(PyList_GET_ITEM(obj_, static_cast<Py_ssize_t>(pos)));
+        }
+        if (mode_ == Mode::tuple) return Py_NewRef(PyTuple_GET_ITEM(obj_, static_cast<Py_ssize_t>(pos)));
         return PySequence_GetItem(obj_, static_cast<Py_ssize_t>(pos));
     }
 
 private:
+    enum class Mode { list, tuple, protocol };
     PyObject* obj_ = nullptr;
-    PyObject** items_ = nullptr;  // storage of a list or tuple read directly
-    bool direct_ = false;
+    Mode mode_ = Mode::protocol;
     Py_ssize_t size_ = 0;
 };
 
