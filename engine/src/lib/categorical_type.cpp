@@ -41,7 +41,8 @@ PyObject* categorical_new(PyTypeObject* type, FloatSeq& weights) {
     const std::size_t n = weights.values.size();
     auto prob = std::make_unique_for_overwrite<double[]>(n);
     auto alias = std::make_unique_for_overwrite<std::uint64_t[]>(n);
-    build_alias_table(weights.values, total, prob.get(), alias.get());
+    SignalPoll poll;
+    if (!build_alias_table(weights.values, total, prob.get(), alias.get(), poll)) return nullptr;
     PyObject* obj = type->tp_alloc(type, 0);
     if (obj == nullptr) return nullptr;
     auto* table = reinterpret_cast<CategoricalObject*>(obj);

@@ -123,16 +123,24 @@ constexpr MethodDecl kSplit{
 
 PyObject* split(GeneratorObject* self, std::uint64_t n) {
     // Reserve room for every child before touching the parent, so that an impossible n
-    // fails with the parent unchanged.
+    // fails with the parent unchanged. A failure or an interruption (a child costs a
+    // jump, so the poll comes every thousand children) also leaves the parent as it was:
+    // the children made so far are dropped with the list.
+    constexpr std::uint64_t kChildrenPerPoll = 1024;
     ResultList children;
-    if (!children.allocate(n)) return nullptr;
+    if (!children.allocate(n, n > kChildrenPerPoll)) return nullptr;
     Xoshiro256PlusPlus w = self->gen.engine;
-    for (std::uint64_t i = 0; i < n; ++i) {
-        w.jump();
-        PyObject* child = new_generator(Generator{false, 0.0, w});
-        if (child == nullptr) return nullptr;
-        children.set(i, child);
-    }
+    SignalPoll poll;
+    const bool complete = in_blocks(n, kChildrenPerPoll, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t i = begin; i < end; ++i) {
+            w.jump();
+            PyObject* child = new_generator(Generator{false, 0.0, w});
+            if (child == nullptr) return false;
+            children.set(i, child);
+        }
+        return true;
+    });
+    if (!complete) return nullptr;
     w.jump();
     self->gen.engine = w;
     return children.release();
