@@ -80,3 +80,24 @@ for name, call in [("binomial", lambda g: g.binomial(10**12, 0.5)),
 def test_long_calls_stop_at_a_signal_and_keep_the_outputs_drawn():
     done = child(INTERRUPTED)
     assert done.stdout.split("\n") == [f"{m} True True" for m in ("binomial", "multinomial", "shuffle", "choices")] + [""]
+
+
+# The constructors' binding copies the arguments into a vector; with the address space
+# nearly used up that allocation fails, which must be a MemoryError, not std::terminate.
+NO_MEMORY = """
+import resource, drawkit
+args = (0,) * (1 << 22)  # 32 MiB of references
+vm = int(next(line for line in open("/proc/self/status") if line.startswith("VmSize")).split()[1]) * 1024
+resource.setrlimit(resource.RLIMIT_AS, (vm + (16 << 20), resource.RLIM_INFINITY))
+try:
+    drawkit.Generator(*args, x=0)
+except MemoryError:
+    print("MemoryError")
+"""
+
+
+@pytest.mark.skipif(not sys.platform.startswith("linux") or "asan" in os.environ.get("LD_PRELOAD", ""),
+                    reason="needs /proc and an address-space limit that the sanitizer's runtime cannot live with")
+def test_a_failed_cpp_allocation_is_a_memory_error():
+    done = child(NO_MEMORY)
+    assert (done.returncode, done.stdout) == (0, "MemoryError\n"), done.stderr

@@ -111,7 +111,15 @@ private:
 // ---------------------------------------------------------------------------------------
 
 // Adds the note "while processing '{param}'" to the exception being raised.
-void add_note(const char* param);
+void add_note(const char* param) noexcept;
+
+// No C++ exception may leave the module: the interpreter's frames cannot carry one, and
+// it would end the process in std::terminate. Every entry point (the methods, the
+// constructors, the binding messages, the type creation at import) catches whatever the
+// C++ side throws and calls this from its handler: std::bad_alloc and std::length_error
+// (an impossible size) become MemoryError, anything else RuntimeError with the
+// exception's text. Returns nullptr, for `return raise_current_exception();`.
+[[gnu::cold]] PyObject* raise_current_exception() noexcept;
 
 // Raises ValueError with `message`; returns nullptr for `return raise_value_error(...)`.
 [[gnu::cold]] PyObject* raise_value_error(const std::string& message);
@@ -322,12 +330,13 @@ struct MethodDecl {
 // Slow path of binding: keywords, missing or surplus arguments. Fills `out` (borrowed
 // references) or raises TypeError with the binding messages.
 bool bind_slow(const MethodDecl& decl, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-               PyObject** out);
+               PyObject** out) noexcept;
 
 // Binding for constructors, which receive the host's argument tuple and keyword dict.
-bool bind_tuple_dict(const MethodDecl& decl, PyObject* args, PyObject* kwargs, PyObject** out);
+bool bind_tuple_dict(const MethodDecl& decl, PyObject* args, PyObject* kwargs, PyObject** out) noexcept;
 
 // The docstring "{sig}\n--\n\n{prose}", built once per declaration and kept for the process.
+// May throw std::bad_alloc: it runs while a type is created, inside that guard.
 const char* make_docstring(const MethodDecl& decl);
 
 namespace detail {
@@ -373,10 +382,8 @@ inline PyObject* with_access(Self* self, PyObject* const* argv) {
         } else {
             return convert_and_call<D, Impl>(self, argv);
         }
-    } catch (const std::bad_alloc&) {
-        return PyErr_NoMemory();
-    } catch (const std::length_error&) {
-        return PyErr_NoMemory();
+    } catch (...) {
+        return raise_current_exception();
     }
 }
 
