@@ -2,6 +2,7 @@
 subinterpreters, and valid parameters at the edge of the floating-point range."""
 
 import gc
+import importlib.util
 import os
 import subprocess
 import sys
@@ -101,3 +102,18 @@ except MemoryError:
 def test_a_failed_cpp_allocation_is_a_memory_error():
     done = child(NO_MEMORY)
     assert (done.returncode, done.stdout) == (0, "MemoryError\n"), done.stderr
+
+
+SUBINTERPRETER = """
+import sys, _testcapi
+print(_testcapi.run_in_subinterp(f"import sys; sys.path[:] = {sys.path!r}; import drawkit"))
+import drawkit
+print(drawkit.__all__)
+"""
+
+
+@pytest.mark.skipif(importlib.util.find_spec("_testcapi") is None, reason="needs _testcapi")
+def test_a_legacy_subinterpreter_cannot_import_the_module():
+    done = child(SUBINTERPRETER)
+    assert done.stdout == "-1\n['Generator', 'Categorical']\n"
+    assert done.stderr.endswith("ImportError: module drawkit does not support loading in subinterpreters\n")
