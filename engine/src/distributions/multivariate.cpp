@@ -48,12 +48,37 @@ Invalid check_dirichlet(std::span<const double> alpha) {
 
 void dirichlet(Generator& g, std::span<const double> alpha, std::span<double> out) noexcept {
     const std::size_t k = alpha.size();
-    for (std::size_t i = 0; i < k; ++i) out[i] = standard_gamma(g, alpha[i]);
+    const Generator start = g;
+    // While every draw so far is 0.0, each is stored as its negated shape, so that the
+    // shapes are still at hand if all of them are (out may be alpha itself); the first
+    // positive draw turns those entries back into the 0.0 they stand for.
+    bool all_zero = true;
+    for (std::size_t i = 0; i < k; ++i) {
+        const double a = alpha[i];
+        const double x = standard_gamma(g, a);
+        if (x > 0.0) [[likely]] {
+            if (all_zero) [[unlikely]] {
+                for (std::size_t j = 0; j < i; ++j) out[j] = 0.0;
+                all_zero = false;
+            }
+            out[i] = x;
+        } else {
+            out[i] = all_zero ? -a : 0.0;
+        }
+    }
+    if (all_zero) [[unlikely]] {
+        // Every draw underflowed (only tiny shapes): the sum is 0.0 and each quotient as
+        // written 0/0. The shares come from the logarithms of the same draws instead
+        // (gamma_shares_in_logs, gamma.hpp).
+        for (std::size_t i = 0; i < k; ++i) out[i] = -out[i];
+        g = start;
+        gamma_shares_in_logs(g, out, out);
+        return;
+    }
     // Starting from -0.0 makes the first partial sum exactly out[0] (also for +0.0).
     double total = -0.0;
     for (std::size_t i = 0; i < k; ++i) total = total + out[i];
-    // One rounded division per entry, not a product with a reciprocal. All draws 0.0 give
-    // 0/0 = NaN entries, returned as they are.
+    // One rounded division per entry, not a product with a reciprocal.
     for (std::size_t i = 0; i < k; ++i) out[i] = out[i] / total;
 }
 
