@@ -32,7 +32,7 @@ def test_list_cleared_by_a_finaliser_during_the_call(method):
             lst.clear()
 
     gc.disable()
-    spare_lists = [[] for _ in range(100)]  # empties the free list: the result list is a new object
+    keep = [[] for _ in range(100)]  # empties the free list: the result list is a new object
     cycle = Clears()
     cycle.self = cycle
     del cycle
@@ -45,6 +45,7 @@ def test_list_cleared_by_a_finaliser_during_the_call(method):
         error = e
     finally:
         gc.set_threshold(*threshold)
+        del keep
     assert str(error) == "list index out of range"
     assert lst == [] and g.state() != before  # the outputs drawn stay consumed
     g.random()
@@ -74,17 +75,11 @@ for name, call in [("binomial", lambda g: g.binomial(10**12, 0.5)),
             partial = g.state() not in ends
         if partial:
             break
-    print(name, partial, g.binomial(10, 0.5) >= 0)
+    print(name, partial, g.binomial(10, 0.5) >= 0)  # the generator is free again
 """
 
-
-def test_long_calls_stop_at_a_signal_and_keep_the_outputs_drawn():
-    done = child(INTERRUPTED)
-    assert done.stdout.split("\n") == [f"{m} True True" for m in ("binomial", "multinomial", "shuffle", "choices")] + [""]
-
-
 # The constructors' binding copies the arguments into a vector; with the address space
-# nearly used up that allocation fails, which must be a MemoryError, not std::terminate.
+# nearly used up, that allocation fails: a MemoryError, not std::terminate.
 NO_MEMORY = """
 import resource, drawkit
 args = (0,) * (1 << 22)  # 32 MiB of references
@@ -96,14 +91,6 @@ except MemoryError:
     print("MemoryError")
 """
 
-
-@pytest.mark.skipif(not sys.platform.startswith("linux") or "asan" in os.environ.get("LD_PRELOAD", ""),
-                    reason="needs /proc and an address-space limit that the sanitizer's runtime cannot live with")
-def test_a_failed_cpp_allocation_is_a_memory_error():
-    done = child(NO_MEMORY)
-    assert (done.returncode, done.stdout) == (0, "MemoryError\n"), done.stderr
-
-
 SUBINTERPRETER = """
 import sys, _testcapi
 print(_testcapi.run_in_subinterp(f"import sys; sys.path[:] = {sys.path!r}; import drawkit"))
@@ -112,11 +99,18 @@ print(drawkit.__all__)
 """
 
 
-@pytest.mark.skipif(importlib.util.find_spec("_testcapi") is None, reason="needs _testcapi")
-def test_a_legacy_subinterpreter_cannot_import_the_module():
-    done = child(SUBINTERPRETER)
-    assert done.stdout == "-1\n['Generator', 'Categorical']\n"
-    assert done.stderr.endswith("ImportError: module drawkit does not support loading in subinterpreters\n")
+@pytest.mark.parametrize("code, stdout, stderr_end", [
+    (INTERRUPTED, "".join(f"{m} True True\n" for m in ("binomial", "multinomial", "shuffle", "choices")), ""),
+    pytest.param(NO_MEMORY, "MemoryError\n", "", marks=pytest.mark.skipif(
+        not sys.platform.startswith("linux") or "asan" in os.environ.get("LD_PRELOAD", ""),
+        reason="needs /proc, and an address-space limit the sanitizer's runtime cannot live with")),
+    pytest.param(SUBINTERPRETER, "-1\n['Generator', 'Categorical']\n",
+                 "ImportError: module drawkit does not support loading in subinterpreters\n",
+                 marks=pytest.mark.skipif(importlib.util.find_spec("_testcapi") is None, reason="no _testcapi")),
+], ids=["signal", "no-memory", "subinterpreter"])
+def test_in_a_new_interpreter(code, stdout, stderr_end):
+    done = child(code)
+    assert done.stdout == stdout and done.stderr.endswith(stderr_end), done.stderr
 
 
 # beta and dirichlet at shapes whose gamma draws underflow. Most draws are exactly 0.0 or
