@@ -70,6 +70,12 @@ public:
     // Whether reading runs Python code (and so may fail or see the generator in use).
     bool runs_python() const noexcept { return !direct_; }
 
+    // The storage of a list or tuple read directly, when it holds every position below n
+    // (as last refreshed), so that those positions need no check; else null.
+    PyObject* const* storage_covering(std::uint64_t n) const noexcept {
+        return direct_ && live_size_ >= n ? items_ : nullptr;
+    }
+
     // A new reference to item pos (< size), or nullptr with the item method's exception
     // (IndexError for a list that has shrunk since it was opened).
     PyObject* item(std::uint64_t pos) const noexcept {
@@ -164,14 +170,18 @@ PyObject* choices(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
         // here holds for the whole block. Local copies keep the reader and the engine in
         // registers; the engine is written back however the block ends.
         reader.refresh();
-        const SequenceReader block_reader = reader;
         PyObject** const slots = result.slots();
         Xoshiro256PlusPlus e = self->gen.engine;
         std::uint64_t i = begin;
-        for (; i < end; ++i) {
-            PyObject* item = block_reader.item(e.next_below(n));
-            if (item == nullptr) break;
-            slots[i] = item;
+        if (PyObject* const* items = reader.storage_covering(n)) [[likely]] {
+            for (; i < end; ++i) slots[i] = Py_NewRef(items[e.next_below(n)]);
+        } else {
+            const SequenceReader block_reader = reader;
+            for (; i < end; ++i) {
+                PyObject* item = block_reader.item(e.next_below(n));
+                if (item == nullptr) break;
+                slots[i] = item;
+            }
         }
         self->gen.engine = e;
         return i == end;
