@@ -28,13 +28,16 @@ Invalid check_multinomial(std::span<const double> probs);
 // short of 1 by up to the tolerance; a u at or above it goes to the last category,
 // whatever that category's probability, so every trial lands somewhere.
 //
-// A trial scans up to probs.size() categories, so `poll` is asked after about kPollBlock
-// category steps rather than trials. Returns false when it stopped the loop; the counts
-// and the engine then hold the trials made.
+// A trial scans up to probs.size() categories, so `poll` is asked after at most kPollBlock
+// category steps rather than trials: a block holds kPollBlock / 2^w trials, w the bit
+// width of the count of categories (a shift, where a division would cost more than a
+// small call's trials). Returns false when it stopped the loop; the counts and the
+// engine then hold the trials made.
 inline bool multinomial(Xoshiro256PlusPlus& e, std::uint64_t n, std::span<const double> probs,
                         std::uint64_t* counts, const Poll& poll = {}) noexcept {
     const std::size_t last = probs.size() - 1;
-    const std::uint64_t block = probs.size() < kPollBlock ? kPollBlock / probs.size() : 1;
+    const int width = std::bit_width(probs.size());
+    const std::uint64_t block = width < std::countr_zero(kPollBlock) ? kPollBlock >> width : 1;
     return in_blocks(n, block, poll, [&](std::uint64_t begin, std::uint64_t end) {
         for (std::uint64_t trial = begin; trial < end; ++trial) {
             const double u = next_f64(e);
