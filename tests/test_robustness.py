@@ -1,5 +1,4 @@
-"""Robustness: Python code run in the middle of a call, signals, memory exhaustion and
-subinterpreters, and valid parameters at the edge of the floating-point range."""
+"""Robustness: code run mid-call, signals, exhausted memory, subinterpreters, underflowing shapes."""
 
 import gc
 import importlib.util

@@ -13,8 +13,9 @@
 
 namespace drawkit {
 
-// Steps per block: a few hundred microseconds of the cheapest loops (a binomial trial
-// costs about 1 ns), and never measurable in the cost of a call.
+// Steps per block: under a tenth of a millisecond of the cheapest loop (a binomial trial
+// costs about 1 ns), a few milliseconds of the dearest, and one poll per block is never
+// measurable in the cost of a call.
 inline constexpr std::uint64_t kPollBlock = std::uint64_t{1} << 16;
 
 // A reference to a callable `bool()`: true to go on, false to stop. A default-constructed
