@@ -26,8 +26,8 @@ double standard_gamma(Generator& g, double shape) noexcept;
 // --- ratios of draws that all underflow -------------------------------------------------
 //
 // For a small shape the boost factor U^(1/shape) underflows, so the draw is 0.0 although
-// its true value is merely tiny: at shape 0.001 about one draw in nine is 0.0, at 1e-4 two
-// in three. A ratio X_i / (X_0 + ... + X_k-1) of such draws (beta, dirichlet) is then
+// its true value is merely tiny: at shape 0.001 about half the draws are 0.0, at 1e-4
+// nine in ten. A ratio X_i / (X_0 + ... + X_k-1) of such draws (beta, dirichlet) is then
 // 0/0 when every draw is 0.0, yet well defined: each ln X_i = ln G_i + ln(U_i) / alpha_i,
 // G_i the Gamma(alpha_i + 1) factor and U_i the boost's uniform, is an ordinary number.
 //
@@ -38,8 +38,8 @@ double standard_gamma(Generator& g, double shape) noexcept;
 // keeping their two factors. With m = min alpha_j, the scaled logarithms
 //     s_i = m * ln(G_i) + ln(U_i) * (m / alpha_i)          (= m ln X_i, finite: m / alpha_i <= 1)
 // give out[i] = e_i / (e_0 + ... + e_k-1), e_i = exp((s_i - s_max) / m), s_max the
-// largest s_i (its e is 1, so the sum is at least 1 and the largest share is exact up
-// to rounding). A share that is truly below the smallest double rounds to 0.0. Each step
+// largest s_i, the first of equals (its e is 1, so the sum lies in [1, k] and nothing
+// overflows). A share that is truly below the smallest double rounds to 0.0. Each step
 // is one rounded operation in the order written, ln and exp from portable_math, the sum
 // from -0.0 in index order. For a shape of 1 or more the draw has no boost: U_i = 1.
 //
