@@ -8,9 +8,9 @@
 
 namespace drawkit {
 
-void permutation(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n) noexcept {
+bool permutation(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n, const Poll& poll) noexcept {
     for (std::size_t i = 0; i < n; ++i) out[i] = i;
-    shuffle_in_place(e, out, n);
+    return shuffle_in_place(e, out, n, poll);
 }
 
 Invalid check_bootstrap_indices(std::uint64_t n) {
@@ -18,8 +18,10 @@ Invalid check_bootstrap_indices(std::uint64_t n) {
     return "bootstrap_indices(0) has no valid indices to draw";
 }
 
-void bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n) noexcept {
-    for (std::size_t i = 0; i < n; ++i) out[i] = e.next_below(n);
+bool bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n, const Poll& poll) noexcept {
+    return in_blocks(n, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t i = begin; i < end; ++i) out[i] = e.next_below(n);
+    });
 }
 
 namespace {
@@ -63,25 +65,27 @@ double rescale_overflowed_weights(std::span<double> weights, double total) noexc
     return sum;
 }
 
-void systematic_resample(double u, std::span<const double> weights, double total, std::uint64_t n,
-                         std::uint64_t* out) noexcept {
+bool systematic_resample(double u, std::span<const double> weights, double total, std::uint64_t n,
+                         std::uint64_t* out, const Poll& poll) noexcept {
     const double nd = static_cast<double>(n);
     const double u0 = u / nd;
     const std::size_t last = weights.size() - 1;
     std::size_t j = 0;
     double cum = weights[0] / total;
-    for (std::uint64_t i = 0; i < n; ++i) {
-        const double step = static_cast<double>(i) / nd;
-        const double point = u0 + step;
-        // Strict: a point equal to the running sum stays at the current index. When
-        // rounding leaves the running sum below a point, the point goes to the last index.
-        while (point > cum && j < last) {
-            ++j;
-            const double share = weights[j] / total;
-            cum = cum + share;
+    return in_blocks(n, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t i = begin; i < end; ++i) {
+            const double step = static_cast<double>(i) / nd;
+            const double point = u0 + step;
+            // Strict: a point equal to the running sum stays at the current index. When
+            // rounding leaves the running sum below a point, the point goes to the last index.
+            while (point > cum && j < last) {
+                ++j;
+                const double share = weights[j] / total;
+                cum = cum + share;
+            }
+            out[i] = j;
         }
-        out[i] = j;
-    }
+    });
 }
 
 Invalid check_categorical(std::span<const double> weights, double& total) {
@@ -98,7 +102,8 @@ Invalid check_categorical(std::span<const double> weights, double& total) {
 // Both groups are stacks (taken from and put back at the end). They never hold more than
 // n indices between them, so they share one buffer: `small` grows up from the front and
 // `large` grows down from the back, its top being its lowest occupied slot.
-void build_alias_table(std::span<const double> weights, double total, double* prob, std::uint64_t* alias) {
+bool build_alias_table(std::span<const double> weights, double total, double* prob, std::uint64_t* alias,
+                       const Poll& poll) {
     const std::size_t n = weights.size();
     const double nd = static_cast<double>(n);
     const auto stacks = std::make_unique_for_overwrite<std::uint64_t[]>(n);
@@ -107,19 +112,31 @@ void build_alias_table(std::span<const double> weights, double total, double* pr
     std::size_t n_small = 0;
     std::size_t n_large = 0;
 
-    for (std::size_t i = 0; i < n; ++i) {
-        const double share = weights[i] / total;
-        const double q = share * nd;
-        prob[i] = q;
-        alias[i] = 0;
-        if (q < 1.0) {
-            small[n_small++] = i;
-        } else {
-            *(large_end - 1 - n_large++) = i;
+    // Written out rather than with in_blocks: the stacks hold the same type as their
+    // counters, so counters shared with a lambda would be kept in memory.
+    for (std::size_t begin = 0; begin < n;) {
+        const std::size_t end = n - begin > kPollBlock ? begin + kPollBlock : n;
+        for (std::size_t i = begin; i < end; ++i) {
+            const double share = weights[i] / total;
+            const double q = share * nd;
+            prob[i] = q;
+            alias[i] = 0;
+            if (q < 1.0) {
+                small[n_small++] = i;
+            } else {
+                *(large_end - 1 - n_large++) = i;
+            }
         }
+        begin = end;
+        if (begin < n && !poll()) [[unlikely]] return false;
     }
 
+    std::uint64_t until_poll = kPollBlock;
     while (n_small > 0 && n_large > 0) {
+        if (--until_poll == 0) [[unlikely]] {
+            if (!poll()) return false;
+            until_poll = kPollBlock;
+        }
         const std::uint64_t s = small[--n_small];
         const std::uint64_t l = *(large_end - n_large--);
         alias[s] = l;
@@ -134,6 +151,7 @@ void build_alias_table(std::span<const double> weights, double total, double* pr
 
     while (n_small > 0) prob[small[--n_small]] = 1.0;
     while (n_large > 0) prob[*(large_end - n_large--)] = 1.0;
+    return true;
 }
 
 }  // namespace drawkit

@@ -5,6 +5,10 @@
 //
 // Every index is one engine output reduced modulo a length (next_below), with no
 // rejection step; the count and order of outputs below is part of the stream.
+//
+// The loops whose length the caller sets take a Poll (poll.hpp), asked between blocks of
+// steps. When it stops a loop, the function returns false at once: the outputs drawn so
+// far stay consumed and the outputs written so far are left as they are.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +19,7 @@
 #include <utility>
 
 #include "distributions/uniform.hpp"
+#include "poll.hpp"
 #include "xoshiro256pp.hpp"
 
 namespace drawkit {
@@ -44,25 +49,36 @@ inline Invalid check_sample(std::uint64_t n, std::uint64_t k) {
 // Walks i from n - 1 down to 1, swapping items[i] with items[j], j = next_below(i + 1):
 // every ordering equally likely (up to the remainder's bias), n - 1 outputs for n >= 2
 // and none for n < 2. A step with j = i consumes its output and moves nothing.
+//
+// shuffle_steps runs the steps for m = i + 1 = hi, hi - 1, ..., lo + 1 (hi >= lo >= 1), so
+// that a caller can run the walk in pieces; shuffle_in_place runs all of it.
 template <typename T>
-inline void shuffle_in_place(Xoshiro256PlusPlus& e, T* items, std::size_t n) noexcept {
-    for (std::size_t m = n; m >= 2; --m) {
+inline void shuffle_steps(Xoshiro256PlusPlus& e, T* items, std::size_t hi, std::size_t lo) noexcept {
+    for (std::size_t m = hi; m > lo; --m) {
         const std::size_t j = static_cast<std::size_t>(e.next_below(m));
         const std::size_t i = m - 1;
         if (i != j) std::swap(items[i], items[j]);
     }
 }
 
+template <typename T>
+inline bool shuffle_in_place(Xoshiro256PlusPlus& e, T* items, std::size_t n, const Poll& poll = {}) noexcept {
+    if (n < 2) return true;
+    return in_blocks(n - 1, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        shuffle_steps(e, items, n - static_cast<std::size_t>(begin), n - static_cast<std::size_t>(end));
+    });
+}
+
 // out[0..n) = a random ordering of 0..n-1: the same walk on [0, 1, ..., n-1], so that it
 // matches shuffling that list from the same state.
-void permutation(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n) noexcept;
+bool permutation(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n, const Poll& poll = {}) noexcept;
 
 // --- bootstrap indices -------------------------------------------------------------------
 
 Invalid check_bootstrap_indices(std::uint64_t n);
 
 // out[0..n) = n independent indices in [0, n), in draw order; n outputs.
-void bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n) noexcept;
+bool bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n, const Poll& poll = {}) noexcept;
 
 // --- partial Fisher-Yates (sample without replacement) -----------------------------------
 
@@ -78,7 +94,8 @@ void bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n)
 // read twice. Returns false when a read failed, after i + 1 outputs for a failure in step
 // i; the map (and with it every element it holds) is released on every path.
 //
-// Requires k <= n. Precisely k outputs are consumed when every read succeeds.
+// Requires k <= n. Precisely k outputs are consumed when every read succeeds; `poll` is
+// asked between blocks of steps, and stopping there also returns false.
 // The position map of partial_fisher_yates: open addressing with linear probing over a
 // table allocated once for the whole call. Each step adds at most one position, so k
 // steps need at most k entries and a table of at least 2k slots stays at most half full.
@@ -122,43 +139,49 @@ private:
 };
 
 template <typename T, typename Read, typename Emit>
-bool partial_fisher_yates(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t k, Read&& read, Emit&& emit) {
+bool partial_fisher_yates(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t k, Read&& read, Emit&& emit,
+                          const Poll& poll = {}) {
     PositionMap<T> moved(k);  // position -> element of A now there
-    for (std::uint64_t i = 0; i < k; ++i) {
-        const std::uint64_t j = i + e.next_u64() % (n - i);
+    for (std::uint64_t begin = 0; begin < k;) {
+        const std::uint64_t end = k - begin > kPollBlock ? begin + kPollBlock : k;
+        for (std::uint64_t i = begin; i < end; ++i) {
+            const std::uint64_t j = i + e.next_u64() % (n - i);
 
-        // A[j]: its slot is about to be overwritten by A[i], so a mapped value is moved
-        // out rather than copied.
-        T at_j{};
-        const std::size_t slot_j = moved.slot(j);
-        if (moved.found(slot_j)) {
-            at_j = std::move(moved.value(slot_j));
-        } else if (!read(j, at_j)) {
-            return false;
-        }
+            // A[j]: its slot is about to be overwritten by A[i], so a mapped value is moved
+            // out rather than copied.
+            T at_j{};
+            const std::size_t slot_j = moved.slot(j);
+            if (moved.found(slot_j)) {
+                at_j = std::move(moved.value(slot_j));
+            } else if (!read(j, at_j)) {
+                return false;
+            }
 
-        if (j == i) {
-            // A[i] is A[j] itself. Unmapped, item i is read a second time; that value is
-            // not kept, since A[i] is emitted and never looked up again.
-            if (!moved.found(slot_j)) {
-                T again{};
-                if (!read(i, again)) return false;
+            if (j == i) {
+                // A[i] is A[j] itself. Unmapped, item i is read a second time; that value is
+                // not kept, since A[i] is emitted and never looked up again.
+                if (!moved.found(slot_j)) {
+                    T again{};
+                    if (!read(i, again)) return false;
+                }
+                emit(i, std::move(at_j));
+                continue;
+            }
+
+            // A[i]: position i is never read again after this step, so a mapped value is
+            // moved out and its entry left behind empty.
+            T at_i{};
+            const std::size_t slot_i = moved.slot(i);
+            if (moved.found(slot_i)) {
+                at_i = std::move(moved.value(slot_i));
+            } else if (!read(i, at_i)) {
+                return false;
             }
             emit(i, std::move(at_j));
-            continue;
+            moved.put(slot_j, j, std::move(at_i));
         }
-
-        // A[i]: position i is never read again after this step, so a mapped value is
-        // moved out and its entry left behind empty.
-        T at_i{};
-        const std::size_t slot_i = moved.slot(i);
-        if (moved.found(slot_i)) {
-            at_i = std::move(moved.value(slot_i));
-        } else if (!read(i, at_i)) {
-            return false;
-        }
-        emit(i, std::move(at_j));
-        moved.put(slot_j, j, std::move(at_i));
+        begin = end;
+        if (begin < k && !poll()) [[unlikely]] return false;
     }
     return true;
 }
@@ -180,8 +203,8 @@ double rescale_overflowed_weights(std::span<double> weights, double total) noexc
 // u / n + i / n (each division rounded, then the sum); the running sum adds each w_j /
 // total in turn, never a running total divided once, and the scan stops at the last
 // index. Writes n non-decreasing indices to out.
-void systematic_resample(double u, std::span<const double> weights, double total, std::uint64_t n,
-                         std::uint64_t* out) noexcept;
+bool systematic_resample(double u, std::span<const double> weights, double total, std::uint64_t n,
+                         std::uint64_t* out, const Poll& poll = {}) noexcept;
 
 // --- alias table (Vose, 1991) ---------------------------------------------------------------
 
@@ -191,8 +214,9 @@ Invalid check_categorical(std::span<const double> weights, double& total);
 
 // Builds prob[0..n) and alias[0..n) for n = weights.size() >= 1 from valid weights and
 // their total. May throw std::bad_alloc for its work stacks; prob and alias are written
-// completely on success.
-void build_alias_table(std::span<const double> weights, double total, double* prob, std::uint64_t* alias);
+// completely on success (true), and are of no use when `poll` stopped the build (false).
+bool build_alias_table(std::span<const double> weights, double total, double* prob, std::uint64_t* alias,
+                       const Poll& poll = {});
 
 // x mod d for a divisor fixed in advance, without a division instruction (a 64-bit
 // division costs as much as the rest of a table draw). Lemire, Kaser and Kurz, "Faster

@@ -42,6 +42,19 @@ double marsaglia_tsang(Generator& g, double shape) noexcept {
     }
 }
 
+// The boost's two factors for shape < 1, drawn in their order: the uniform first, then
+// Gamma(shape + 1) (shape + 1 >= 1, so the recursion is one level deep).
+struct BoostDraws {
+    double u;
+    double inner;
+};
+
+inline BoostDraws boost_draws(Generator& g, double shape) noexcept {
+    const double u = next_f64_floored(g.engine);
+    const double inner = marsaglia_tsang(g, shape + 1.0);
+    return {u, inner};
+}
+
 // Largest exponent that powf's Veltkamp split handles: above it, y * (2^27 + 1) rounds to
 // infinity and powf yields NaN. 1.3393857490036325e+300.
 constexpr double kPowfExponentLimit = std::bit_cast<double>(0x7E3FFFFFFBFFFFFFULL);
@@ -49,7 +62,7 @@ constexpr double kPowfExponentLimit = std::bit_cast<double>(0x7E3FFFFFFBFFFFFFUL
 }  // namespace
 
 // shape < 1: Gamma(shape) = Gamma(shape + 1) * U^(1/shape). The uniform is drawn before
-// anything of the inner draw; shape + 1 >= 1, so the recursion is one level deep.
+// anything of the inner draw (boost_draws).
 //
 // For very small shapes 1/shape is huge and U^(1/shape) underflows to 0.0 for every U the
 // sampler can draw (U <= 1 - 2^-53, so any exponent above about 8e18 already gives 0).
@@ -57,13 +70,51 @@ constexpr double kPowfExponentLimit = std::bit_cast<double>(0x7E3FFFFFFBFFFFFFUL
 // factor there is the same 0.0, so it is used directly and such draws are 0.0, not NaN.
 double standard_gamma(Generator& g, double shape) noexcept {
     if (shape < 1.0) {
-        const double u = next_f64_floored(g.engine);
-        const double x = marsaglia_tsang(g, shape + 1.0);
+        const BoostDraws draws = boost_draws(g, shape);
         const double exponent = 1.0 / shape;
-        const double factor = exponent <= kPowfExponentLimit ? portable_math::powf(u, exponent) : 0.0;
-        return x * factor;
+        const double factor = exponent <= kPowfExponentLimit ? portable_math::powf(draws.u, exponent) : 0.0;
+        return draws.inner * factor;
     }
     return marsaglia_tsang(g, shape);
+}
+
+void gamma_shares_in_logs(Generator& g, std::span<const double> alpha, std::span<double> out) noexcept {
+    const std::size_t k = alpha.size();
+    double m = alpha[0];
+    for (std::size_t i = 1; i < k; ++i) m = alpha[i] < m ? alpha[i] : m;
+    // alpha[i] is read before out[i] is written, and not read again.
+    for (std::size_t i = 0; i < k; ++i) {
+        const double a = alpha[i];
+        double ln_u = 0.0;
+        double inner;
+        if (a < 1.0) {
+            const BoostDraws draws = boost_draws(g, a);
+            ln_u = portable_math::ln(draws.u);
+            inner = draws.inner;
+        } else {
+            inner = marsaglia_tsang(g, a);
+        }
+        const double scaled_ln_inner = m * portable_math::ln(inner);
+        const double ratio = m / a;
+        const double scaled_ln_boost = ln_u * ratio;
+        out[i] = scaled_ln_inner + scaled_ln_boost;
+    }
+    double s_max = out[0];
+    for (std::size_t i = 1; i < k; ++i) s_max = out[i] > s_max ? out[i] : s_max;
+    for (std::size_t i = 0; i < k; ++i) {
+        const double below = out[i] - s_max;
+        out[i] = portable_math::exp(below / m);
+    }
+    double total = -0.0;
+    for (std::size_t i = 0; i < k; ++i) total = total + out[i];
+    for (std::size_t i = 0; i < k; ++i) out[i] = out[i] / total;
+}
+
+double beta_in_logs(Generator& g, double a, double b) noexcept {
+    const double alpha[2] = {a, b};
+    double shares[2];
+    gamma_shares_in_logs(g, alpha, shares);
+    return shares[0];
 }
 
 }  // namespace drawkit

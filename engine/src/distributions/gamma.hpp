@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cmath>
+#include <span>
 
 #include "../generator.hpp"
 #include "normal.hpp"
@@ -21,6 +22,31 @@ namespace drawkit {
 // caller validates it first). Out of line: the rejection loop is too big to inline into
 // every method, and a call costs little next to it.
 double standard_gamma(Generator& g, double shape) noexcept;
+
+// --- ratios of draws that all underflow -------------------------------------------------
+//
+// For a small shape the boost factor U^(1/shape) underflows, so the draw is 0.0 although
+// its true value is merely tiny: at shape 0.001 about half the draws are 0.0, at 1e-4
+// nine in ten. A ratio X_i / (X_0 + ... + X_k-1) of such draws (beta, dirichlet) is then
+// 0/0 when every draw is 0.0, yet well defined: each ln X_i = ln G_i + ln(U_i) / alpha_i,
+// G_i the Gamma(alpha_i + 1) factor and U_i the boost's uniform, is an ordinary number.
+//
+// gamma_shares_in_logs takes that path, for the draws whose sum is 0.0 and for no other:
+// every other draw keeps the bits and the engine outputs of X_i / sum. The caller resets
+// `g` to the state before its first pass, and the same draws are made again in the same
+// order (so the engine ends where the first pass left it; nothing more is consumed), now
+// keeping their two factors. With m = min alpha_j, the scaled logarithms
+//     s_i = m * ln(G_i) + ln(U_i) * (m / alpha_i)          (= m ln X_i, finite: m / alpha_i <= 1)
+// give out[i] = e_i / (e_0 + ... + e_k-1), e_i = exp((s_i - s_max) / m), s_max the
+// largest s_i, the first of equals (its e is 1, so the sum lies in [1, k] and nothing
+// overflows). A share that is truly below the smallest double rounds to 0.0. Each step
+// is one rounded operation in the order written, ln and exp from portable_math, the sum
+// from -0.0 in index order. For a shape of 1 or more the draw has no boost: U_i = 1.
+//
+// alpha.size() == out.size() >= 1, every alpha valid; out may be alpha itself.
+void gamma_shares_in_logs(Generator& g, std::span<const double> alpha, std::span<double> out) noexcept;
+
+[[gnu::cold]] double beta_in_logs(Generator& g, double a, double b) noexcept;
 
 // --- gamma -----------------------------------------------------------------------------
 
@@ -42,12 +68,20 @@ inline Invalid check_beta(double a, double b) {
     return require_positive("b", b);
 }
 
-// X / (X + Y), X drawn completely (rejections included) before Y. Both draws 0.0 (only
-// for tiny a and b, where the boost factor underflows) give 0/0 = NaN, returned as is.
+// X / (X + Y), X drawn completely (rejections included) before Y. When both draws are
+// 0.0 (tiny a and b, where the boost factor underflows) the quotient would be 0/0: the
+// same draws are made again from the saved state and the share of X is taken from
+// their logarithms (gamma_shares_in_logs), as dirichlet([a, b]) does.
 inline double beta(Generator& g, double a, double b) noexcept {
+    const Generator start = g;
     const double x = standard_gamma(g, a);
     const double y = standard_gamma(g, b);
-    return x / (x + y);
+    const double sum = x + y;
+    if (sum == 0.0) [[unlikely]] {
+        g = start;
+        return beta_in_logs(g, a, b);
+    }
+    return x / sum;
 }
 
 // --- chisquare -------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 
+#include "../poll.hpp"
 #include "../xoshiro256pp.hpp"
 #include "uniform.hpp"
 
@@ -26,21 +27,31 @@ Invalid check_multinomial(std::span<const double> probs);
 // counts zeroed by the caller). One output per trial. The rounded sum of probs may fall
 // short of 1 by up to the tolerance; a u at or above it goes to the last category,
 // whatever that category's probability, so every trial lands somewhere.
-inline void multinomial(Xoshiro256PlusPlus& e, std::uint64_t n, std::span<const double> probs,
-                        std::uint64_t* counts) noexcept {
+//
+// A trial scans up to probs.size() categories, so `poll` is asked after at most kPollBlock
+// category steps rather than trials: a block holds kPollBlock / 2^w trials, w the bit
+// width of the count of categories (a shift, where a division would cost more than a
+// small call's trials). Returns false when it stopped the loop; the counts and the
+// engine then hold the trials made.
+inline bool multinomial(Xoshiro256PlusPlus& e, std::uint64_t n, std::span<const double> probs,
+                        std::uint64_t* counts, const Poll& poll = {}) noexcept {
     const std::size_t last = probs.size() - 1;
-    for (std::uint64_t trial = 0; trial < n; ++trial) {
-        const double u = next_f64(e);
-        double cum = 0.0;
-        std::size_t k = 0;
-        for (; k < last; ++k) {
-            cum = cum + probs[k];
-            if (u < cum) break;
+    const int width = std::bit_width(probs.size());
+    const std::uint64_t block = width < std::countr_zero(kPollBlock) ? kPollBlock >> width : 1;
+    return in_blocks(n, block, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t trial = begin; trial < end; ++trial) {
+            const double u = next_f64(e);
+            double cum = 0.0;
+            std::size_t k = 0;
+            for (; k < last; ++k) {
+                cum = cum + probs[k];
+                if (u < cum) break;
+            }
+            // k == last here either because the scan reached the last category (whose own
+            // test could only pick it again) or because nothing matched: both go to `last`.
+            ++counts[k];
         }
-        // k == last here either because the scan reached the last category (whose own
-        // test could only pick it again) or because nothing matched: both go to `last`.
-        ++counts[k];
-    }
+    });
 }
 
 }  // namespace drawkit

@@ -48,13 +48,34 @@ Invalid check_dirichlet(std::span<const double> alpha) {
 
 void dirichlet(Generator& g, std::span<const double> alpha, std::span<double> out) noexcept {
     const std::size_t k = alpha.size();
-    for (std::size_t i = 0; i < k; ++i) out[i] = standard_gamma(g, alpha[i]);
+    const Generator start = g;
+    // Up to the first positive draw, draws of 0.0 are not written yet, so that the shapes
+    // are still at hand should every draw be 0.0 (out may be alpha itself).
+    std::size_t i = 0;
+    bool positive = false;
+    while (i < k && !positive) {
+        const double x = standard_gamma(g, alpha[i]);
+        if (x > 0.0) [[likely]] {
+            for (std::size_t j = 0; j < i; ++j) out[j] = 0.0;
+            out[i] = x;
+            positive = true;
+        }
+        ++i;
+    }
+    if (!positive) [[unlikely]] {
+        // Every draw underflowed (only tiny shapes): the sum is 0.0 and each quotient as
+        // written 0/0. The shares come from the logarithms of the same draws instead
+        // (gamma_shares_in_logs, gamma.hpp).
+        g = start;
+        gamma_shares_in_logs(g, alpha, out);
+        return;
+    }
+    for (; i < k; ++i) out[i] = standard_gamma(g, alpha[i]);
     // Starting from -0.0 makes the first partial sum exactly out[0] (also for +0.0).
     double total = -0.0;
-    for (std::size_t i = 0; i < k; ++i) total = total + out[i];
-    // One rounded division per entry, not a product with a reciprocal. All draws 0.0 give
-    // 0/0 = NaN entries, returned as they are.
-    for (std::size_t i = 0; i < k; ++i) out[i] = out[i] / total;
+    for (std::size_t j = 0; j < k; ++j) total = total + out[j];
+    // One rounded division per entry, not a product with a reciprocal.
+    for (std::size_t j = 0; j < k; ++j) out[j] = out[j] / total;
 }
 
 }  // namespace drawkit

@@ -35,9 +35,11 @@ void multivariate_normal(Generator& g, std::span<const double> mean, std::span<c
 Invalid check_dirichlet(std::span<const double> alpha);
 
 // out[i] = g[i] / total with g[i] = standard_gamma(alpha[i]) drawn in index order, each
-// complete before the next, and total their left-to-right sum. Precondition:
-// out.size() == alpha.size() >= 1 and check_dirichlet passed. out may be alpha itself:
-// entry i of alpha is read once, before out[i] is first written.
+// complete before the next, and total their left-to-right sum; when every g[i] is 0.0
+// (total 0.0), the shares come from the logarithms of the same draws instead
+// (gamma_shares_in_logs). Precondition: out.size() == alpha.size() >= 1 and
+// check_dirichlet passed. out may be alpha itself: entry i of alpha is read once, before
+// out[i] is first written.
 void dirichlet(Generator& g, std::span<const double> alpha, std::span<double> out) noexcept;
 
 }  // namespace drawkit

@@ -46,16 +46,34 @@ void restore_exception(PyObject* exc) {
 
 }  // namespace
 
-void add_note(const char* param) {
+void add_note(const char* param) noexcept {
     PyObject* exc = take_exception();
     if (exc == nullptr) return;
-    PyObject* result = PyObject_CallMethod(exc, "add_note", "s", ("while processing '" + std::string(param) + "'").c_str());
+    PyObject* note = PyUnicode_FromFormat("while processing '%s'", param);
+    PyObject* result = note == nullptr ? nullptr : PyObject_CallMethod(exc, "add_note", "O", note);
     if (result == nullptr) {
-        // The note could not be attached (a broken exception type); keep the original error.
+        // The note could not be made or attached (no memory, a broken exception type);
+        // keep the original error.
         PyErr_Clear();
     }
+    Py_XDECREF(note);
     Py_XDECREF(result);
     restore_exception(exc);
+}
+
+PyObject* raise_current_exception() noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return PyErr_NoMemory();
+    } catch (const std::length_error&) {
+        return PyErr_NoMemory();
+    } catch (const std::exception& e) {
+        PyErr_SetString(PyExc_RuntimeError, e.what());
+    } catch (...) {
+        PyErr_SetString(PyExc_RuntimeError, "unexpected C++ exception");
+    }
+    return nullptr;
 }
 
 PyObject* raise_value_error(const std::string& message) {
@@ -252,8 +270,12 @@ std::string quoted_list(const std::vector<const char*>& names) {
 
 }  // namespace
 
-bool bind_slow(const MethodDecl& decl, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-               PyObject** out) {
+namespace {
+
+// The binding itself; bind_slow and bind_tuple_dict turn what it throws (its messages
+// and lists are C++ strings and vectors) into Python exceptions.
+bool bind_vector(const MethodDecl& decl, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                 PyObject** out) {
     const std::size_t n = decl.arity();
     if (nargs > static_cast<Py_ssize_t>(n)) {
         PyErr_Format(PyExc_TypeError, "%s takes %zu positional arguments but %zd %s given",
@@ -290,7 +312,39 @@ bool bind_slow(const MethodDecl& decl, PyObject* const* args, Py_ssize_t nargs, 
     return true;
 }
 
-bool bind_tuple_dict(const MethodDecl& decl, PyObject* args, PyObject* kwargs, PyObject** out) {
+bool bind_dict(const MethodDecl& decl, PyObject* const* positional, Py_ssize_t nargs, PyObject* kwargs,
+               PyObject** out) {
+    // Lay the call out as a vector plus keyword names, the fast-call form.
+    const Py_ssize_t nkw = PyDict_GET_SIZE(kwargs);
+    std::vector<PyObject*> stack;
+    stack.reserve(static_cast<std::size_t>(nargs + nkw));
+    stack.assign(positional, positional + nargs);
+    PyObject* kwnames = PyTuple_New(nkw);
+    if (kwnames == nullptr) return false;
+    Py_ssize_t pos = 0, k = 0;
+    PyObject *key, *value;
+    while (PyDict_Next(kwargs, &pos, &key, &value)) {
+        PyTuple_SET_ITEM(kwnames, k++, Py_NewRef(key));
+        stack.push_back(value);  // within the reservation: cannot throw
+    }
+    const bool ok = bind_vector(decl, stack.data(), nargs, kwnames, out);
+    Py_DECREF(kwnames);
+    return ok;
+}
+
+}  // namespace
+
+bool bind_slow(const MethodDecl& decl, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+               PyObject** out) noexcept {
+    try {
+        return bind_vector(decl, args, nargs, kwnames, out);
+    } catch (...) {
+        raise_current_exception();
+        return false;
+    }
+}
+
+bool bind_tuple_dict(const MethodDecl& decl, PyObject* args, PyObject* kwargs, PyObject** out) noexcept {
     const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
     PyObject* const* positional = &PyTuple_GET_ITEM(args, 0);
     if (kwargs == nullptr || PyDict_GET_SIZE(kwargs) == 0) {
@@ -300,20 +354,12 @@ bool bind_tuple_dict(const MethodDecl& decl, PyObject* args, PyObject* kwargs, P
         }
         return bind_slow(decl, positional, nargs, nullptr, out);
     }
-    // Lay the call out as a vector plus keyword names, the fast-call form.
-    const Py_ssize_t nkw = PyDict_GET_SIZE(kwargs);
-    std::vector<PyObject*> stack(positional, positional + nargs);
-    PyObject* kwnames = PyTuple_New(nkw);
-    if (kwnames == nullptr) return false;
-    Py_ssize_t pos = 0, k = 0;
-    PyObject *key, *value;
-    while (PyDict_Next(kwargs, &pos, &key, &value)) {
-        PyTuple_SET_ITEM(kwnames, k++, Py_NewRef(key));
-        stack.push_back(value);
+    try {
+        return bind_dict(decl, positional, nargs, kwargs, out);
+    } catch (...) {
+        raise_current_exception();
+        return false;
     }
-    const bool ok = bind_slow(decl, stack.data(), nargs, kwnames, out);
-    Py_DECREF(kwnames);
-    return ok;
 }
 
 const char* make_docstring(const MethodDecl& decl) {

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "generator.hpp"
+#include "poll.hpp"
 
 namespace drawkit::py {
 
@@ -110,13 +111,41 @@ private:
 // ---------------------------------------------------------------------------------------
 
 // Adds the note "while processing '{param}'" to the exception being raised.
-void add_note(const char* param);
+void add_note(const char* param) noexcept;
+
+// No C++ exception may leave the module: the interpreter's frames cannot carry one, and
+// it would end the process in std::terminate. Every entry point (the methods, the
+// constructors, the binding messages, the type creation at import) catches whatever the
+// C++ side throws and calls this from its handler: std::bad_alloc and std::length_error
+// (an impossible size) become MemoryError, anything else RuntimeError with the
+// exception's text. Returns nullptr, for `return raise_current_exception();`.
+[[gnu::cold]] PyObject* raise_current_exception() noexcept;
 
 // Raises ValueError with `message`; returns nullptr for `return raise_value_error(...)`.
 [[gnu::cold]] PyObject* raise_value_error(const std::string& message);
 
 // "'{type}' object is not an instance of '{target}'" ("'None' is not ..." for None).
 [[gnu::cold]] void raise_not_instance(PyObject* obj, const char* target);
+
+// The poll of the core's long loops: runs the pending signal handlers (and, from 3.12 on,
+// a collection the interpreter has scheduled). When a handler raises, as Ctrl-C's does
+// with KeyboardInterrupt, the loop stops at once and the method returns with that
+// exception: the engine outputs drawn so far stay consumed, as when an item method fails
+// after drawing has begun, and the working buffers and the access are released as on any
+// other error. Python code runs here, so whatever a loop reads from a Python object must
+// be read afresh after a poll.
+class SignalPoll {
+public:
+    bool operator()() noexcept {
+        if (PyErr_CheckSignals() == 0) [[likely]] return true;
+        stopped_ = true;
+        return false;
+    }
+    bool stopped() const noexcept { return stopped_; }
+
+private:
+    bool stopped_ = false;
+};
 
 // ---------------------------------------------------------------------------------------
 // Conversion kinds, selected by the C++ parameter type of the implementation
@@ -219,9 +248,10 @@ inline PyObject* to_py(std::uint64_t v) noexcept { return PyLong_FromUnsignedLon
 
 // The result list of a call, allocated at full length before the first engine output
 // (so that an impossible length is a MemoryError with the generator untouched) and
-// released on every path unless handed out. While Python code may run during the fill,
-// the list can be kept away from the garbage collector, whose introspection could
-// otherwise hand a list with empty slots to that code.
+// released on every path unless handed out. While Python code may run during the fill
+// (an item method, or a poll of a long loop), the list can be kept away from the garbage
+// collector, whose introspection could otherwise hand a list with empty slots to that
+// code.
 class ResultList {
 public:
     ResultList() = default;
@@ -243,6 +273,9 @@ public:
 
     // Stores a new reference into slot i.
     void set(std::uint64_t i, PyObject* item) noexcept { PyList_SET_ITEM(list_, static_cast<Py_ssize_t>(i), item); }
+
+    // The slots themselves, each to receive a new reference.
+    PyObject** slots() noexcept { return PySequence_Fast_ITEMS(list_); }
 
     // Fills slots 0..n-1 with the Python values of machine values; false with the error set.
     template <typename T>
@@ -297,12 +330,13 @@ struct MethodDecl {
 // Slow path of binding: keywords, missing or surplus arguments. Fills `out` (borrowed
 // references) or raises TypeError with the binding messages.
 bool bind_slow(const MethodDecl& decl, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-               PyObject** out);
+               PyObject** out) noexcept;
 
 // Binding for constructors, which receive the host's argument tuple and keyword dict.
-bool bind_tuple_dict(const MethodDecl& decl, PyObject* args, PyObject* kwargs, PyObject** out);
+bool bind_tuple_dict(const MethodDecl& decl, PyObject* args, PyObject* kwargs, PyObject** out) noexcept;
 
 // The docstring "{sig}\n--\n\n{prose}", built once per declaration and kept for the process.
+// May throw std::bad_alloc: it runs while a type is created, inside that guard.
 const char* make_docstring(const MethodDecl& decl);
 
 namespace detail {
@@ -348,10 +382,8 @@ inline PyObject* with_access(Self* self, PyObject* const* argv) {
         } else {
             return convert_and_call<D, Impl>(self, argv);
         }
-    } catch (const std::bad_alloc&) {
-        return PyErr_NoMemory();
-    } catch (const std::length_error&) {
-        return PyErr_NoMemory();
+    } catch (...) {
+        return raise_current_exception();
     }
 }
 

@@ -41,7 +41,8 @@ PyObject* categorical_new(PyTypeObject* type, FloatSeq& weights) {
     const std::size_t n = weights.values.size();
     auto prob = std::make_unique_for_overwrite<double[]>(n);
     auto alias = std::make_unique_for_overwrite<std::uint64_t[]>(n);
-    build_alias_table(weights.values, total, prob.get(), alias.get());
+    SignalPoll poll;
+    if (!build_alias_table(weights.values, total, prob.get(), alias.get(), poll)) return nullptr;
     PyObject* obj = type->tp_alloc(type, 0);
     if (obj == nullptr) return nullptr;
     auto* table = reinterpret_cast<CategoricalObject*>(obj);
@@ -78,23 +79,27 @@ PyObject* categorical_sample(CategoricalObject* self, GeneratorArg& rng) {
 
 }  // namespace
 
-PyTypeObject* get_categorical_type() {
+PyTypeObject* get_categorical_type() noexcept {
     if (categorical_type != nullptr) return categorical_type;
-    static PyMethodDef methods[] = {
-        method_def<kCategoricalSample, categorical_sample>(),
-        {nullptr, nullptr, 0, nullptr},
-    };
-    static PyType_Slot slots[] = {
-        {Py_tp_new, reinterpret_cast<void*>(new_from_type)},
-        {Py_tp_dealloc, reinterpret_cast<void*>(categorical_dealloc)},
-        {Py_tp_doc, const_cast<char*>(make_docstring(kCategoricalNew))},
-        {Py_tp_methods, methods},
-        {0, nullptr},
-    };
-    static PyType_Spec spec = {
-        "builtins.Categorical", sizeof(CategoricalObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots,
-    };
-    categorical_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+    try {  // the tables and docstrings are built here, on first use
+        static PyMethodDef methods[] = {
+            method_def<kCategoricalSample, categorical_sample>(),
+            {nullptr, nullptr, 0, nullptr},
+        };
+        static PyType_Slot slots[] = {
+            {Py_tp_new, reinterpret_cast<void*>(new_from_type)},
+            {Py_tp_dealloc, reinterpret_cast<void*>(categorical_dealloc)},
+            {Py_tp_doc, const_cast<char*>(make_docstring(kCategoricalNew))},
+            {Py_tp_methods, methods},
+            {0, nullptr},
+        };
+        static PyType_Spec spec = {
+            "builtins.Categorical", sizeof(CategoricalObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots,
+        };
+        categorical_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+    } catch (...) {
+        raise_current_exception();
+    }
     return categorical_type;
 }
 

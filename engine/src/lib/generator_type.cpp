@@ -123,16 +123,24 @@ constexpr MethodDecl kSplit{
 
 PyObject* split(GeneratorObject* self, std::uint64_t n) {
     // Reserve room for every child before touching the parent, so that an impossible n
-    // fails with the parent unchanged.
+    // fails with the parent unchanged. A failure or an interruption (a child costs a
+    // jump, so the poll comes every thousand children) also leaves the parent as it was:
+    // the children made so far are dropped with the list.
+    constexpr std::uint64_t kChildrenPerPoll = 1024;
     ResultList children;
-    if (!children.allocate(n)) return nullptr;
+    if (!children.allocate(n, n > kChildrenPerPoll)) return nullptr;
     Xoshiro256PlusPlus w = self->gen.engine;
-    for (std::uint64_t i = 0; i < n; ++i) {
-        w.jump();
-        PyObject* child = new_generator(Generator{false, 0.0, w});
-        if (child == nullptr) return nullptr;
-        children.set(i, child);
-    }
+    SignalPoll poll;
+    const bool complete = in_blocks(n, kChildrenPerPoll, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t i = begin; i < end; ++i) {
+            w.jump();
+            PyObject* child = new_generator(Generator{false, 0.0, w});
+            if (child == nullptr) return false;
+            children.set(i, child);
+        }
+        return true;
+    });
+    if (!complete) return nullptr;
     w.jump();
     self->gen.engine = w;
     return children.release();
@@ -170,33 +178,37 @@ PyObject* new_generator(const Generator& gen) {
     return obj;
 }
 
-PyTypeObject* get_generator_type() {
+PyTypeObject* get_generator_type() noexcept {
     if (generator_type != nullptr) return generator_type;
-    // The method list, in the order the type documents it.
-    static PyMethodDef methods[] = {
-        state_method(),       from_state_method(),   random_method(),
-        uniform_method(),     normal_method(),       exponential_method(),
-        bernoulli_method(),   integers_method(),     fill_method(),
-        choice_method(),      choices_method(),      bootstrap_indices_method(),
-        systematic_resample_method(), shuffle_method(), permutation_method(),
-        sample_method(),      multivariate_normal_method(), dirichlet_method(),
-        multinomial_method(), gamma_method(),        beta_method(),
-        chisquare_method(),   student_t_method(),    cauchy_method(),
-        laplace_method(),     lognormal_method(),    geometric_method(),
-        binomial_method(),    poisson_method(),      jump_method(),
-        spawn_method(),       split_method(),        {nullptr, nullptr, 0, nullptr},
-    };
-    static PyType_Slot slots[] = {
-        {Py_tp_new, reinterpret_cast<void*>(new_from_type)},
-        {Py_tp_dealloc, reinterpret_cast<void*>(generator_dealloc)},
-        {Py_tp_doc, const_cast<char*>(make_docstring(kGeneratorNew))},
-        {Py_tp_methods, methods},
-        {0, nullptr},
-    };
-    static PyType_Spec spec = {
-        "builtins.Generator", sizeof(GeneratorObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots,
-    };
-    generator_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+    try {  // the tables and docstrings are built here, on first use
+        // The method list, in the order the type documents it.
+        static PyMethodDef methods[] = {
+            state_method(),       from_state_method(),   random_method(),
+            uniform_method(),     normal_method(),       exponential_method(),
+            bernoulli_method(),   integers_method(),     fill_method(),
+            choice_method(),      choices_method(),      bootstrap_indices_method(),
+            systematic_resample_method(), shuffle_method(), permutation_method(),
+            sample_method(),      multivariate_normal_method(), dirichlet_method(),
+            multinomial_method(), gamma_method(),        beta_method(),
+            chisquare_method(),   student_t_method(),    cauchy_method(),
+            laplace_method(),     lognormal_method(),    geometric_method(),
+            binomial_method(),    poisson_method(),      jump_method(),
+            spawn_method(),       split_method(),        {nullptr, nullptr, 0, nullptr},
+        };
+        static PyType_Slot slots[] = {
+            {Py_tp_new, reinterpret_cast<void*>(new_from_type)},
+            {Py_tp_dealloc, reinterpret_cast<void*>(generator_dealloc)},
+            {Py_tp_doc, const_cast<char*>(make_docstring(kGeneratorNew))},
+            {Py_tp_methods, methods},
+            {0, nullptr},
+        };
+        static PyType_Spec spec = {
+            "builtins.Generator", sizeof(GeneratorObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots,
+        };
+        generator_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+    } catch (...) {
+        raise_current_exception();
+    }
     return generator_type;
 }
 

@@ -49,9 +49,10 @@ PyMethodDef shuffle_method();
 PyMethodDef permutation_method();
 PyMethodDef sample_method();
 
-// Creates (once per process) and returns the types; nullptr with an error set on failure.
-PyTypeObject* get_generator_type();
-PyTypeObject* get_categorical_type();
+// Creates (once per process) and returns the types; nullptr with an error set on failure
+// (MemoryError when the method tables or docstrings cannot be built).
+PyTypeObject* get_generator_type() noexcept;
+PyTypeObject* get_categorical_type() noexcept;
 
 // A new Generator object holding `gen`.
 PyObject* new_generator(const Generator& gen);

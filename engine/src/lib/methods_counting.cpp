@@ -36,7 +36,10 @@ constexpr MethodDecl kBinomial{
 
 PyObject* binomial(GeneratorObject* self, std::uint64_t n, double p) {
     if (auto invalid = require_probability(p)) [[unlikely]] return raise_value_error(*invalid);
-    return to_py(drawkit::binomial(self->gen.engine, n, p));
+    SignalPoll poll;
+    const std::uint64_t count = drawkit::binomial(self->gen.engine, n, p, poll);
+    if (poll.stopped()) [[unlikely]] return nullptr;
+    return to_py(count);
 }
 
 constexpr MethodDecl kPoisson{
@@ -65,7 +68,8 @@ PyObject* multinomial(GeneratorObject* self, std::uint64_t n, FloatSeq& probs) {
     const std::span<const double> p(probs.values);
     if (auto invalid = check_multinomial(p)) [[unlikely]] return raise_value_error(*invalid);
     std::vector<std::uint64_t> counts(p.size(), 0);
-    drawkit::multinomial(self->gen.engine, n, p, counts.data());
+    SignalPoll poll;
+    if (!drawkit::multinomial(self->gen.engine, n, p, counts.data(), poll)) return nullptr;
     return list_of(counts.data(), counts.size());
 }
 

@@ -33,6 +33,16 @@ inline bool has_builtin_storage(PyObject* o) noexcept {
 
 // A sequence argument opened for one call: its length read once, its items read either
 // from storage or through the protocol.
+//
+// Python code can run during a call even where no item method is called: the cyclic
+// garbage collector during an allocation (on 3.11 any allocation of a tracked object may
+// run it), and signal handlers or a scheduled collection at a poll of a long loop. A
+// finaliser or handler run there may resize or clear a list, which moves or frees its
+// item storage. So the storage of a list is read afresh by refresh(), which the methods
+// call after each such point, and every position is checked against the length read
+// with it: a position beyond the list's current length fails as the list's own item
+// method would, with IndexError. A tuple's storage is part of the object and cannot
+// change while the call holds it.
 class SequenceReader {
 public:
     // Reads the length; false with the length protocol's exception set.
@@ -40,12 +50,19 @@ public:
         obj_ = o;
         if (has_builtin_storage(o)) [[likely]] {
             direct_ = true;
-            items_ = PySequence_Fast_ITEMS(o);  // null for an empty list, never read then
             size_ = Py_SIZE(o);
+            refresh();
             return true;
         }
         size_ = PySequence_Size(o);
         return size_ >= 0;
+    }
+
+    // Reads a list's storage and length again, after Python code may have run.
+    void refresh() noexcept {
+        if (!direct_) return;
+        items_ = PySequence_Fast_ITEMS(obj_);  // null for an empty list, never read then
+        live_size_ = static_cast<std::uint64_t>(Py_SIZE(obj_));
     }
 
     std::uint64_t size() const noexcept { return static_cast<std::uint64_t>(size_); }
@@ -53,9 +70,22 @@ public:
     // Whether reading runs Python code (and so may fail or see the generator in use).
     bool runs_python() const noexcept { return !direct_; }
 
-    // A new reference to item pos (< size), or nullptr with the item method's exception.
+    // The storage of a list or tuple read directly, when it holds every position below n
+    // (as last refreshed), so that those positions need no check; else null.
+    PyObject* const* storage_covering(std::uint64_t n) const noexcept {
+        return direct_ && live_size_ >= n ? items_ : nullptr;
+    }
+
+    // A new reference to item pos (< size), or nullptr with the item method's exception
+    // (IndexError for a list that has shrunk since it was opened).
     PyObject* item(std::uint64_t pos) const noexcept {
-        if (direct_) return Py_NewRef(items_[pos]);
+        if (direct_) [[likely]] {
+            if (pos >= live_size_) [[unlikely]] {
+                PyErr_SetString(PyExc_IndexError, "list index out of range");
+                return nullptr;
+            }
+            return Py_NewRef(items_[pos]);
+        }
         return PySequence_GetItem(obj_, static_cast<Py_ssize_t>(pos));
     }
 
@@ -63,7 +93,8 @@ private:
     PyObject* obj_ = nullptr;
     PyObject** items_ = nullptr;  // storage of a list or tuple read directly
     bool direct_ = false;
-    Py_ssize_t size_ = 0;
+    Py_ssize_t size_ = 0;          // the length when opened
+    std::uint64_t live_size_ = 0;  // the length when last refreshed
 };
 
 // An owned reference, released when it goes out of scope: the elements held by the
@@ -131,13 +162,31 @@ PyObject* choices(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
     const std::uint64_t n = reader.size();
     if (auto invalid = check_choices(n)) [[unlikely]] return raise_value_error(*invalid);
     ResultList result;
-    if (!result.allocate(k, reader.runs_python())) return nullptr;
-    Xoshiro256PlusPlus& e = self->gen.engine;
-    for (std::uint64_t i = 0; i < k; ++i) {
-        PyObject* item = reader.item(e.next_below(n));
-        if (item == nullptr) return nullptr;
-        result.set(i, item);
-    }
+    if (!result.allocate(k, reader.runs_python() || k > kPollBlock)) return nullptr;
+    SignalPoll poll;
+    const bool complete = in_blocks(k, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        // After the allocation or a poll. Within a block only the item methods of a
+        // sequence read through the protocol run Python code, so a list's storage read
+        // here holds for the whole block. Local copies keep the reader and the engine in
+        // registers; the engine is written back however the block ends.
+        reader.refresh();
+        PyObject** const slots = result.slots();
+        Xoshiro256PlusPlus e = self->gen.engine;
+        std::uint64_t i = begin;
+        if (PyObject* const* items = reader.storage_covering(n)) [[likely]] {
+            for (; i < end; ++i) slots[i] = Py_NewRef(items[e.next_below(n)]);
+        } else {
+            const SequenceReader block_reader = reader;
+            for (; i < end; ++i) {
+                PyObject* item = block_reader.item(e.next_below(n));
+                if (item == nullptr) break;
+                slots[i] = item;
+            }
+        }
+        self->gen.engine = e;
+        return i == end;
+    });
+    if (!complete) return nullptr;
     return result.release();
 }
 
@@ -157,14 +206,21 @@ PyObject* sample(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
     const std::uint64_t n = reader.size();
     if (auto invalid = check_sample(n, k)) [[unlikely]] return raise_value_error(*invalid);
     ResultList result;
-    if (!result.allocate(k, reader.runs_python())) return nullptr;
+    if (!result.allocate(k, reader.runs_python() || k > kPollBlock)) return nullptr;
+    reader.refresh();
+    SignalPoll signals;
+    auto poll = [&signals, &reader]() noexcept {
+        if (!signals()) return false;
+        reader.refresh();
+        return true;
+    };
     const bool complete = partial_fisher_yates<Ref>(
         self->gen.engine, n, k,
         [&reader](std::uint64_t pos, Ref& out) noexcept {
             out.reset(reader.item(pos));
             return static_cast<bool>(out);
         },
-        [&result](std::uint64_t i, Ref&& element) noexcept { result.set(i, element.release()); });
+        [&result](std::uint64_t i, Ref&& element) noexcept { result.set(i, element.release()); }, poll);
     if (!complete) return nullptr;
     return result.release();
 }
@@ -180,10 +236,26 @@ constexpr MethodDecl kShuffle{
 
 PyObject* shuffle(GeneratorObject* self, ListArg seq) {
     // Swapping the stored pointers moves each item with the reference the list already
-    // holds: no reference count changes, so no Python code can run and the length
-    // cannot change during the walk.
-    auto* list = reinterpret_cast<PyListObject*>(seq.obj);
-    shuffle_in_place(self->gen.engine, list->ob_item, static_cast<std::size_t>(Py_SIZE(list)));
+    // holds: no reference count changes, so no Python code runs within a block of the
+    // walk. Between blocks the poll may run Python code that resizes the list, moving its
+    // storage: the storage is read afresh for every block, and a list that has become too
+    // short for the rest of the walk fails as its own item method would.
+    PyObject* list = seq.obj;
+    SignalPoll poll;
+    std::size_t m = static_cast<std::size_t>(PyList_GET_SIZE(list));
+    while (m >= 2) {
+        const std::size_t lo = m - 1 > kPollBlock ? m - kPollBlock : 1;
+        Xoshiro256PlusPlus e = self->gen.engine;  // in registers for the block
+        shuffle_steps(e, PySequence_Fast_ITEMS(list), m, lo);
+        self->gen.engine = e;
+        m = lo;
+        if (m < 2) break;
+        if (!poll()) return nullptr;
+        if (static_cast<std::size_t>(PyList_GET_SIZE(list)) < m) {
+            PyErr_SetString(PyExc_IndexError, "list index out of range");
+            return nullptr;
+        }
+    }
     Py_RETURN_NONE;
 }
 
@@ -195,22 +267,24 @@ constexpr MethodDecl kPermutation{
     "The same walk as shuffle(), so shuffling list(range(n)) from the same state gives\n"
     "the same order."};
 
-// A new list of n ints written by fill(buffer, n) into a machine-integer buffer. The list
-// and the buffer are both reserved before fill runs, so an impossible n is a MemoryError
-// before any engine output is taken.
+// A new list of n ints written by fill(buffer, n, poll) into a machine-integer buffer.
+// The list and the buffer are both reserved before fill runs, so an impossible n is a
+// MemoryError before any engine output is taken; fill returns false when the poll
+// stopped it.
 template <typename Fill>
 PyObject* index_list(std::uint64_t n, Fill&& fill) {
     ResultList result;
-    if (!result.allocate(n)) return nullptr;
+    if (!result.allocate(n, n > kPollBlock)) return nullptr;
     const auto indices = index_buffer(n);
-    fill(indices.get(), static_cast<std::size_t>(n));
+    SignalPoll poll;
+    if (!fill(indices.get(), static_cast<std::size_t>(n), poll)) return nullptr;
     if (!result.set_all(indices.get(), n)) return nullptr;
     return result.release();
 }
 
 PyObject* permutation(GeneratorObject* self, std::uint64_t n) {
-    return index_list(n, [self](std::uint64_t* out, std::size_t len) {
-        drawkit::permutation(self->gen.engine, out, len);
+    return index_list(n, [self](std::uint64_t* out, std::size_t len, SignalPoll& poll) {
+        return drawkit::permutation(self->gen.engine, out, len, poll);
     });
 }
 
@@ -224,8 +298,8 @@ constexpr MethodDecl kBootstrapIndices{
 
 PyObject* bootstrap_indices(GeneratorObject* self, std::uint64_t n) {
     if (auto invalid = check_bootstrap_indices(n)) [[unlikely]] return raise_value_error(*invalid);
-    return index_list(n, [self](std::uint64_t* out, std::size_t len) {
-        drawkit::bootstrap_indices(self->gen.engine, out, len);
+    return index_list(n, [self](std::uint64_t* out, std::size_t len, SignalPoll& poll) {
+        return drawkit::bootstrap_indices(self->gen.engine, out, len, poll);
     });
 }
 
@@ -249,9 +323,10 @@ PyObject* systematic_resample(GeneratorObject* self, FloatSeq& weights, std::uin
     // result is allocated.
     const double u = next_f64(self->gen.engine);
     ResultList result;
-    if (!result.allocate(n)) return nullptr;
+    if (!result.allocate(n, n > kPollBlock)) return nullptr;
     const auto indices = index_buffer(n);
-    drawkit::systematic_resample(u, weights.values, total, n, indices.get());
+    SignalPoll poll;
+    if (!drawkit::systematic_resample(u, weights.values, total, n, indices.get(), poll)) return nullptr;
     if (!result.set_all(indices.get(), n)) return nullptr;
     return result.release();
 }

@@ -1,6 +1,12 @@
 // Module entry: multi-phase initialisation with one execution step that registers the two
 // types (created once per process), lists them in __all__ and sets __version__ (the package
 // version, DRAWKIT_VERSION from the build).
+//
+// The types, and the cached collections.abc.Sequence, belong to the process, so the
+// module lives in the main interpreter only. From 3.12 on it says so with its slot, which
+// makes an import in an isolated subinterpreter fail; a legacy subinterpreter (one that
+// shares the main interpreter's lock, any version) skips that check, so the execution
+// step refuses every interpreter but the main one itself.
 #include "binding.hpp"
 #include "methods.hpp"
 
@@ -28,6 +34,10 @@ int add_type(PyObject* module, PyTypeObject* type, const char* name) {
 }
 
 int exec_module(PyObject* module) {
+    if (PyInterpreterState_Get() != PyInterpreterState_Main()) {
+        PyErr_SetString(PyExc_ImportError, "module drawkit does not support loading in subinterpreters");
+        return -1;
+    }
     if (add_type(module, get_generator_type(), "Generator") < 0) return -1;
     if (add_type(module, get_categorical_type(), "Categorical") < 0) return -1;
     return PyModule_AddStringConstant(module, "__version__", DRAWKIT_VERSION);
@@ -35,6 +45,9 @@ int exec_module(PyObject* module) {
 
 PyModuleDef_Slot slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(exec_module)},
+#if PY_VERSION_HEX >= 0x030C0000
+    {Py_mod_multiple_interpreters, Py_MOD_MULTIPLE_INTERPRETERS_NOT_SUPPORTED},
+#endif
     {0, nullptr},
 };
 
