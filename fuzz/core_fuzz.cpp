@@ -79,9 +79,10 @@ const struct {
      HOLDS(num(t[0]) >= 0 && num(t[0]) <= a.r[0] * 36.7368005696771 && took(g0, g1, 1))},
     {"laplace", "rr", RULE(pos(a.r[1]) && fin(a.r[0])), HOLDS(!std::isnan(num(t[0])) && took(g0, g1, 2))},
     {"cauchy", "rr", RULE(pos(a.r[1]) && fin(a.r[0])), HOLDS(!std::isnan(num(t[0])) && took(g0, g1, 1))},
-    // Shapes below 1e-300 reach powf's open operand range; two tiny shapes may give 0 / 0.
+    // Shapes below 1e-300 reach powf's open operand range. beta and dirichlet never give NaN,
+    // also when every gamma draw underflows to 0.
     {"gamma", "rr", RULE(pos(a.r[0]) && pos(a.r[1])), HOLDS(a.r[0] < 1e-300 || num(t[0]) >= 0)},
-    {"beta", "rr", RULE(pos(a.r[0]) && pos(a.r[1])), HOLDS(!(num(t[0]) < 0 || num(t[0]) > 1))},
+    {"beta", "rr", RULE(pos(a.r[0]) && pos(a.r[1])), HOLDS(prob(num(t[0])))},
     {"chisquare", "r", RULE(pos(a.r[0])), HOLDS(!(num(t[0]) < 0))},
     {"student_t", "r", RULE(pos(a.r[0])), HOLDS(a.r[0] < 2 || a.r[0] > 1e300 || !std::isnan(num(t[0])))},
     {"poisson", "r", RULE(pos(a.r[0]) && !(a.r[0] >= 10 && g0.engine.is_zero())),  // c + 1 outputs below 10
@@ -95,7 +96,7 @@ const struct {
     {"multivariate_normal", "lq", RULE(a.l[1].size() == a.l[0].size() * a.l[0].size()),
      HOLDS(t.size() == a.l[0].size())},
     {"dirichlet", "l", RULE(!a.l[0].empty() && std::all_of(a.l[0].begin(), a.l[0].end(), pos)),
-     HOLDS(each(t, [](auto& x) { return !(num(x) < 0 || num(x) > 1); }))},
+     HOLDS(each(t, [](auto& x) { return prob(num(x)); }))},
     {"choices", "u", RULE(a.u[0] != 0), HOLDS(cnt(t[0]) < a.u[0])},
     {"permutation", "k", kAny,  // n - 1 outputs
      HOLDS(t.size() == a.u[0] && sum(t) == a.u[0] * (a.u[0] - (a.u[0] > 0)) / 2 &&
