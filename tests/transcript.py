@@ -1,21 +1,17 @@
 #!/usr/bin/env python3
 """The Python surface of drawkit as one table of calls, and the transcript it writes.
 
-A row is a call written as a Python expression on a generator `g` (made from seed 0, or from the
-seed or named state before a colon: "P: g.normal(0, 1)") with the helpers below in scope, and,
-where the module promises the outcome, the expected value and the engine outputs the call takes.
-The transcript has one line a row, "call => outcome @ state". Floats are written as the 16 hex
-digits of their bits (a NaN as "nan": arithmetic may give it either sign), bytes in hex, a
-Generator as its state, an exception as "Type: message {note}", with "~" for a message written by
-the interpreter (its wording changes between versions). The state after the call is "+k" when it
-lies k engine outputs after the set-up, else its words, and "n=" a pending normal. A row that
-raises must leave the state unchanged unless its comment says "d" (a user object failed after
-drawing began); rows marked "w" depend on the word size: their lines carry the tag [64] or [32],
-and a host compares only the lines of its own size.
+A row is a Python expression on a generator `g` (from seed 0, or the seed or named state before a
+colon: "P: g.normal(0, 1)") and, where the module promises it, the expected outcome and the engine
+outputs taken. A line of the transcript is "call => outcome @ state": floats as the hex digits of
+their bits (NaN as "nan": arithmetic may give either sign), bytes in hex, a Generator as its state,
+an exception as "Type: message {note}", "~" for a message of the interpreter (its wording changes
+between versions); the state as "+k" engine outputs after the set-up, else its words, "n=" a
+pending normal. A row that raises must leave the state as it was unless its comment says "d" (a
+user object failed after drawing began); "w" marks a row that depends on the word size, whose line
+carries the tag [64] or [32] and is compared only on a host of that size.
 
-    python tests/transcript.py [--write FILE | --check FILE]
-
---write keeps the lines of FILE for the other word size; --check prints a diff on a mismatch.
+    python tests/transcript.py [--write FILE | --check FILE]   (--write keeps the other size's lines)
 """
 
 import collections.abc, difflib, gc, importlib.util, inspect, json, re, struct, sys, weakref  # noqa: E401, F401
@@ -280,7 +276,7 @@ bad("g.bernoulli({})", PROB, [1.0000000000000002, nan, -1e-300, inf, 2, -1e-7, 1
 
 ROWS += [  # --- normal, lognormal, exponential, laplace, cauchy --------------------------------------------
     ("[g.normal(0.0, 1.0) for _ in range(2)], g.state()[4]", ([Z0, Z1], None), 2), ("g.normal(0.0, 1.0), g.state()[4]", (Z0, Z1), 2),
-    ("[g.normal(0.0, 1.0) for _ in range(5)]", NO, 6), ("g.normal(0, Flt(0.5))", 0.5 * Z0),
+    ("[g.normal(0.0, 1.0) for _ in range(5)]", NO, 6),
     ("g.normal(5.0, 2.0), Generator(0).lognormal(0.0, 1.0)", (2.784182802732337, 0.330248922378132), 2),
     ("Z2: [g.normal(0.0, 1.0) for _ in range(2)]", [37.64030867387419, 0.0], 2), ("P: g.normal(5.0, 2.0), g.state()[4]", (5.5, None), 0),
     ("g.normal(0.0, 1.0), Generator.from_state(g.state()).normal(5.0, 2.0), g.normal(0.0, 1.0)", (Z0, 5 + 2 * Z1, Z1)),
@@ -307,7 +303,6 @@ ROWS += [  # --- normal, lognormal, exponential, laplace, cauchy ---------------
     ("g.gamma(2.5, 1.0), g.normal(0.0, 1.0)", (0.9108053946816232, Z1), 3),
     ("[g.gamma(s, 1.0) for s in (1e-200, 7e-301, 1e-310, 5e-324)], g.chisquare(1e-320), g.dirichlet([5e-324, 1.0])",
      ([0.0] * 4, 0.0, [0.0, 1.0])),
-    ("[Generator(s).chisquare(2.0) == 2 * Generator(s).gamma(1.0, 1.0) for s in (0, 3, 25)]", [True] * 3),
     ("N: g.gamma(0.0, -2.5)", Out(POS.format("shape", "0"))),
     *[(s + call,) for call in ("g.normal(0, 1), g.gamma(1.0, 1.0)", "g.gamma(0.999, 1.0)", "g.beta(3.0, 2.0)", "g.student_t(4.0)")
       for s in ("", "P: ")],
@@ -320,7 +315,6 @@ ROWS += [  # --- normal, lognormal, exponential, laplace, cauchy ---------------
         ("geometric", "0.25", [2, 2, 2], 3), ("binomial", "10, 0.3", [4, 5, 6], 30), ("binomial", "100, 0.5", [57, 51, 53], 300)]],
     *[(f"g.binomial(25, {p})", want, 25) for p, want in (("0.0", 0), ("-0.0", 0), ("1.0", 25), ("1", 25))],
     ("g.poisson(9.999999999999998)", 5, 6), ("g.poisson(5e-324)", 0, 1), ("g.geometric(1.0), g.geometric(1), g.binomial(0, 0.5)", (1, 1, 0), 0),
-    ("g.binomial(500, 0.3) == (lambda h: sum(h.bernoulli(0.3) for _ in range(500)))(Generator(0))", True, 500),
     ("[g.geometric(p) for p in (2.0**-54, 1e-300, 5e-324)]", NO, 3), ("Z: g.poisson(10.0)",),
     ("Z: g.poisson(9.999999999999998), g.poisson(3.0), g.geometric(0.5), g.geometric(1e-9)", (0, 0, 1, 1)),
     ("(0, 0, 0, 1, None): g.poisson(10.0)",), ("Z: g.poisson(0)", Out(POS.format("lam", "0"))),
@@ -347,7 +341,6 @@ ROWS += [  # --- normal, lognormal, exponential, laplace, cauchy ---------------
     ("g.multivariate_normal([0.0] * 3, [1.0, 0, 0, 0, 1.0, 0, 0, 0, 1.0]), g.normal(0.0, 1.0)", NO, 4),
     ("P: g.multivariate_normal([1.0, 2.0], [3.0, 0.0, 0.0, 1.0]), g.state()[4]", ([1.75, Z0 + 2.0], Z1), 2),
     ("P: g.multivariate_normal([], []), g.multivariate_normal((), range(0)), g.state()[4]", ([], [], 0.25), 0),
-    ("[Generator(s).multivariate_normal([5.0], [2.0]) == [Generator(s).normal(5.0, 2.0)] for s in (0, 1, 2)]", [True] * 3),
     ("g.multivariate_normal((1, -1), range(2, -6, -2))", NO, 2), ("g.dirichlet([1.0]), g.state()[4]", ([1.0], Z1), 3),
     *[(f"N: g.multivariate_normal({mean}, {chol})", Out(f"ValueError: cholesky_factor must have {n}*{n}={n * n} entries "
                                                         f"(a flat, row-major {n}x{n} matrix) for a mean of length {n}, got {m}"))
@@ -378,7 +371,7 @@ ROWS += [  # --- choice, choices, sample, shuffle, permutation, bootstrap_indice
     ("g.sample(s := Seq(range(10)), 4), s.reads", ([3, 5, 6, 9], [3, 0, 5, 1, 6, 2, 9]), 4),
     ("g.choices(s := Seq(range(10)), 5), s.reads", ([3, 5, 0, 0, 4], [3, 5, 0, 0, 4]), 5),
     ("7: g.sample(s := Seq('abc'), 3), s.reads", (["c", "b", "a"], [2, 0, 1, 1]), 3),  # j = i unmapped: read twice
-    ("[(g.shuffle(a := ['a', 'b']), a)[1] for _ in range(6)]", NO, 6), ("99: sorted(g.sample(range(50), 50)) == list(range(50))", True, 50),
+    ("[(g.shuffle(a := ['a', 'b']), a)[1] for _ in range(6)]", NO, 6),
     ("1: g.permutation(30)", NO, 29), ("1: g.shuffle(a := list(range(30))), a", NO, 29),
     ("g.choice(range(2**62)), g.sample(Seq(range(2**62)), 3)  # w",),
     *[(f"g.{call}  # d", Out("LookupError: item refused"), used) for call, used in [  # an item read fails after its draw
@@ -506,6 +499,10 @@ def main(argv=None):
     diff = list(difflib.unified_diff([x for x in old if not x.startswith(other)], lines, path, "this host"))
     sys.stdout.writelines(diff)
     return int(bool(diff or broken))
+
+
+def test_transcript_matches_the_golden_file():  # for pytest
+    assert main(["--check", __file__.replace("transcript.py", "golden/python.txt")]) == 0
 
 
 if __name__ == "__main__":
