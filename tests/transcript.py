@@ -502,7 +502,7 @@ def main(argv=None):
 
 
 def test_transcript_matches_the_golden_file():  # for pytest
-    assert main(["--check", __file__.replace("transcript.py", "golden/python.txt")]) == 0
+    assert main(["--check", __file__[:-len("transcript.py")] + "golden/python.txt"]) == 0
 
 
 if __name__ == "__main__":
