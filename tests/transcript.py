@@ -117,12 +117,12 @@ VALID = {"state": {}, "from_state": dict(state=(1, 2, 3, 4, None)), "random": {}
          "chisquare": dict(df=3.0), "student_t": dict(df=5.0), "cauchy": dict(loc=0.0, scale=1.0),
          "laplace": dict(loc=0.0, scale=1.0), "lognormal": dict(mean=0.0, sigma=1.0), "geometric": dict(p=0.1),
          "binomial": dict(n=10, p=0.3), "poisson": dict(lam=25.0), "jump": {}, "spawn": {}, "split": dict(n=2)}
-for m, kw in VALID.items():  # signature; by keyword in reverse order; refused while g is held (from_state takes no access)
-    ROWS += [(f"Generator.{m}.__text_signature__, len(Generator.{m}.__doc__) > 40",
-              ("({})".format(", ".join(["$self"] * (m != "from_state") + list(kw))), True)),
+for m, kw in VALID.items():  # signature; refused while g is held (from_state takes no access); by keyword in reverse order; doc
+    ROWS += [(f"Generator.{m}.__text_signature__", "({})".format(", ".join(["$self"] * (m != "from_state") + list(kw)))),
              (f"g.bernoulli(Flt(0.5, lambda: g.{m}({', '.join(map(repr, kw.values()))})))", NO if m == "from_state" else
               Out(f"RuntimeError: Already {'mutably ' * (m == 'state')}borrowed [p]"))]
     ROWS += [(f"g.{m}({', '.join(f'{k}={v!r}' for k, v in reversed(kw.items()))})",)] if kw else []
+    ROWS += [(f"Generator.{m}.__doc__",)]
 
 ROWS += [  # --- the module and its types --------------------------------------------------------------
     ("drawkit.__all__", ["Generator", "Categorical"]), ("[n for n in vars(drawkit) if n[0] != '_']", ["Generator", "Categorical"]),
@@ -130,6 +130,7 @@ ROWS += [  # --- the module and its types --------------------------------------
     ("reimport().Generator is Generator and reimport().__all__", ["Generator", "Categorical"]),
     ("str(inspect.signature(Generator.uniform)), str(inspect.signature(c.sample))", ("(self, /, low, high)", "(rng)")),
     ("C.sample.__text_signature__, isinstance(vars(Generator)['from_state'], staticmethod)", ("($self, rng)", True)),
+    ("Generator.__doc__, C.__doc__, C.sample.__doc__",),
     ("[Generator.__dict__[m].__doc__.splitlines()[0] for m in ('random', 'uniform', 'bernoulli', 'integers')]",
      ["Returns a random float in [0, 1).", "Returns a random float in [low, high).",
       "Returns True with probability p, and False otherwise.", "Returns a random integer in [low, high)."])]
