@@ -51,7 +51,7 @@ def test_rows_give_back_memory_and_references(row):
     hook, sys.unraisablehook = sys.unraisablehook, lambda u: None
     gc.disable()  # the garbage of a round stays young: collecting it is quick
     run(WARMUP)
-    gc.collect()
+    gc.collect(0)
     counts = [sys.getrefcount(x) for x in watched]
     try:
         for _ in range(1 if ASAN else 4):  # a leak grows in every round; the interpreter's caches fill up and stop growing
