@@ -1,9 +1,9 @@
-// libFuzzer target of the core (scripts/fuzz-core). An input is decoded into a generator state
-// (seeded or arbitrary words, the all-zero fixed point among them, with or without a pending
-// normal) and a few calls of tools/golden/calls.hpp with decoded arguments. For any input: a
-// call is refused exactly when its arguments break the rules, and then leaves the state as it
-// was; an accepted call gives results in range and consumes the engine outputs its rule counts;
-// every loop ends (libFuzzer's -timeout). The sanitizers of the build watch the rest.
+// libFuzzer target of the core (scripts/fuzz-core): an input is a generator state (seeded or
+// arbitrary words, zero among them, a pending normal or not) and a few calls of calls.hpp with
+// decoded arguments. A call is refused exactly when its arguments break the rules, and then
+// leaves the state as it was; an accepted one gives results in range and consumes the engine
+// outputs its rule counts; every loop ends (-timeout); the sanitizers watch the rest. The
+// simple draws and the messages, pinned by the golden transcript, are left out here.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cctype>
@@ -31,104 +31,82 @@ bool pos(double x) { return x > 0 && fin(x); }
 bool prob(double x) { return x >= 0 && x <= 1; }
 double num(const std::string& t) { return t == "nan*" ? NAN : parse<double>("nan:" + t); }  // a pattern
 std::uint64_t cnt(const std::string& t) { return parse<std::uint64_t>(t); }
+bool each(const auto& v, auto f) { return std::all_of(v.begin(), v.end(), f); }
 std::uint64_t sum(const Tokens& t) {
     return std::accumulate(t.begin(), t.end(), 0ULL, [](auto s, auto& x) { return s + cnt(x); });
 }
-bool each(const Tokens& t, auto f) { return std::all_of(t.begin(), t.end(), f); }
-std::uint64_t first(const G& g) { return Xoshiro256PlusPlus(g.engine).next_u64(); }
 bool took(const G& a, const G& b, std::uint64_t k) {  // b is a advanced by k outputs (any k on the zero state)
     Xoshiro256PlusPlus e = a.engine;
     while (k-- > 0) e.next_u64();
     return e == b.engine;
 }
 bool weights(const Reals& w) {
-    double total = -0.0;
-    for (const double x : w) total = x >= 0 && fin(x) ? total + x : NAN;
-    return total > 0;
+    return each(w, [](double x) { return x >= 0 && fin(x); }) && std::accumulate(w.begin(), w.end(), 0.0) > 0;
 }
 
-#define RULE(...) [](const Args& a, [[maybe_unused]] const G& g0) -> bool { return (void)a, __VA_ARGS__; }
-#define HOLDS(...)                                                \
-    [](const Args& a, const Tokens& t, const G& g0, const G& g1) { \
-        return (void)a, (void)t, (void)g0, (void)g1, __VA_ARGS__;  \
-    }
-const auto kAny = RULE(true);
+// The rule that accepts a call (t empty, g1 = g0), or the property of its answer t.
+using Rule = bool (*)(const Args& a, const Tokens& t, const G& g0, const G& g1);
+#define F(...) \
+    [](const Args& a, const Tokens& t, const G& g0, const G& g1) { return (void)a, (void)t, (void)g0, (void)g1, __VA_ARGS__; }
 
 // Signature: r real, p probability, u unsigned, m unsigned >= 1, i signed, k count <= 512, l list,
 // w weights, d list often summing to 1, q list of n * n entries for the previous list's n.
-const struct {
-    const char* call;
-    const char* sig;
-    bool (*valid)(const Args&, const G&);
-    bool (*holds)(const Args&, const Tokens&, const G&, const G&);
-} kEntries[] = {
-    {"next_below", "m", kAny, HOLDS(cnt(t[0]) == first(g0) % a.u[0] && took(g0, g1, 1))},
-    {"fixed_remainder", "m", kAny, HOLDS(cnt(t[0]) == first(g0) % a.u[0])},
-    {"uniform", "rr", RULE(fin(a.r[0]) && fin(a.r[1]) && a.r[1] > a.r[0]),
-     HOLDS(!fin(a.r[1] - a.r[0]) || (num(t[0]) >= a.r[0] && num(t[0]) <= a.r[0] + (a.r[1] - a.r[0])))},
-    {"integers", "ii", RULE(std::int64_t(a.u[1]) > std::int64_t(a.u[0])),
-     HOLDS(parse<std::int64_t>(t[0]) >= std::int64_t(a.u[0]) && parse<std::int64_t>(t[0]) < std::int64_t(a.u[1]))},
-    {"bernoulli", "r", RULE(prob(a.r[0])),
-     HOLDS(t[0] == (a.r[0] == 0 ? "0" : a.r[0] == 1 ? "1" : t[0]) && took(g0, g1, 1))},
-    {"standard_normal", "", kAny,
-     HOLDS(g0.has_cached_normal ? t[0] == fbits(g0.cached_normal) && took(g0, g1, 0)
-                                : std::fabs(num(t[0])) <= 37.64030867387419 && took(g0, g1, 2))},
-    {"normal", "rr", RULE(pos(a.r[1]) && fin(a.r[0])), HOLDS(!std::isnan(num(t[0])))},
-    {"lognormal", "rr", RULE(pos(a.r[1]) && fin(a.r[0])), HOLDS(num(t[0]) >= 0)},
-    {"exponential", "r", RULE(pos(a.r[0])),  // -scale ln w, w in [2^-53, 1]
-     HOLDS(num(t[0]) >= 0 && num(t[0]) <= a.r[0] * 36.7368005696771 && took(g0, g1, 1))},
-    {"laplace", "rr", RULE(pos(a.r[1]) && fin(a.r[0])), HOLDS(!std::isnan(num(t[0])) && took(g0, g1, 2))},
-    {"cauchy", "rr", RULE(pos(a.r[1]) && fin(a.r[0])), HOLDS(!std::isnan(num(t[0])) && took(g0, g1, 1))},
+const struct { const char* call; const char* sig; Rule valid, holds; } kEntries[] = {
+    {"next_below", "m", F(true),
+     F(cnt(t[0]) == Xoshiro256PlusPlus(g0.engine).next_u64() % a.u[0] && took(g0, g1, 1))},
+    {"uniform", "rr", F(fin(a.r[0]) && fin(a.r[1]) && a.r[1] > a.r[0]),
+     F(!fin(a.r[1] - a.r[0]) || (num(t[0]) >= a.r[0] && num(t[0]) <= a.r[0] + (a.r[1] - a.r[0])))},
+    {"integers", "ii", F(std::int64_t(a.u[1]) > std::int64_t(a.u[0])),
+     F(parse<std::int64_t>(t[0]) >= std::int64_t(a.u[0]) && parse<std::int64_t>(t[0]) < std::int64_t(a.u[1]))},
+    {"bernoulli", "r", F(prob(a.r[0])), F(t[0] == (a.r[0] == 0 ? "0" : a.r[0] == 1 ? "1" : t[0]) && took(g0, g1, 1))},
+    {"standard_normal", "", F(true),
+     F(g0.has_cached_normal ? t[0] == fbits(g0.cached_normal) && took(g0, g1, 0)
+                            : std::fabs(num(t[0])) <= 37.64030867387419 && took(g0, g1, 2))},
+    {"exponential", "r", F(pos(a.r[0])),  // -scale ln w, w in [2^-53, 1]
+     F(num(t[0]) >= 0 && num(t[0]) <= a.r[0] * 36.7368005696771 && took(g0, g1, 1))},
     // Shapes below 1e-300 reach powf's open operand range. beta and dirichlet never give NaN,
     // also when every gamma draw underflows to 0.
-    {"gamma", "rr", RULE(pos(a.r[0]) && pos(a.r[1])), HOLDS(a.r[0] < 1e-300 || num(t[0]) >= 0)},
-    {"beta", "rr", RULE(pos(a.r[0]) && pos(a.r[1])), HOLDS(prob(num(t[0])))},
-    {"chisquare", "r", RULE(pos(a.r[0])), HOLDS(!(num(t[0]) < 0))},
-    {"student_t", "r", RULE(pos(a.r[0])), HOLDS(a.r[0] < 2 || a.r[0] > 1e300 || !std::isnan(num(t[0])))},
-    {"poisson", "r", RULE(pos(a.r[0]) && !(a.r[0] >= 10 && g0.engine.is_zero())),  // c + 1 outputs below 10
-     HOLDS(a.r[0] >= 10 || cnt(t[0]) > 1u << 16 || took(g0, g1, cnt(t[0]) + 1))},
-    {"geometric", "r", RULE(prob(a.r[0]) && a.r[0] != 0),
-     HOLDS(cnt(t[0]) >= 1 && took(g0, g1, a.r[0] == 1 ? 0 : 1))},
-    {"binomial", "kp", kAny, HOLDS(cnt(t[0]) <= a.u[0] && took(g0, g1, a.u[0]))},
-    {"multinomial", "kd", RULE(!a.l[0].empty() && std::all_of(a.l[0].begin(), a.l[0].end(), prob) &&
-                               std::fabs(std::accumulate(a.l[0].begin(), a.l[0].end(), -0.0) - 1) <= 1e-6),
-     HOLDS(t.size() == a.l[0].size() && sum(t) == a.u[0])},
-    {"multivariate_normal", "lq", RULE(a.l[1].size() == a.l[0].size() * a.l[0].size()),
-     HOLDS(t.size() == a.l[0].size())},
-    {"dirichlet", "l", RULE(!a.l[0].empty() && std::all_of(a.l[0].begin(), a.l[0].end(), pos)),
-     HOLDS(each(t, [](auto& x) { return prob(num(x)); }))},
-    {"choices", "u", RULE(a.u[0] != 0), HOLDS(cnt(t[0]) < a.u[0])},
-    {"permutation", "k", kAny,  // n - 1 outputs
-     HOLDS(t.size() == a.u[0] && sum(t) == a.u[0] * (a.u[0] - (a.u[0] > 0)) / 2 &&
-           took(g0, g1, a.u[0] - (a.u[0] > 0)))},
-    {"bootstrap_indices", "k", RULE(a.u[0] != 0),
-     HOLDS(each(t, [&](auto& x) { return cnt(x) < a.u[0]; }) && took(g0, g1, a.u[0]))},
-    {"partial_fisher_yates", "ukk", RULE(a.u[1] <= a.u[0]),  // positions below n; k outputs unless a read failed
-     HOLDS(each(t, [&](auto& x) { return !std::isdigit(x[0]) || cnt(x) < a.u[0]; }) &&
-           (t[a.u[1]] != "reads" || took(g0, g1, a.u[1])))},
-    {"systematic_resample", "wk", RULE(weights(a.l[0])),
-     HOLDS(took(g0, g1, 1) && std::is_sorted(t.begin(), t.end(), [](auto& x, auto& y) { return cnt(x) < cnt(y); }) &&
-           each(t, [&](auto& x) { return cnt(x) < a.l[0].size(); }))},
-    {"alias_table", "w", RULE(weights(a.l[0])), HOLDS([&] {  // each index's chance is its share of the weights
+    {"gamma", "rr", F(pos(a.r[0]) && pos(a.r[1])), F(a.r[0] < 1e-300 || num(t[0]) >= 0)},
+    {"beta", "rr", F(pos(a.r[0]) && pos(a.r[1])), F(prob(num(t[0])))},
+    {"poisson", "r", F(pos(a.r[0]) && !(a.r[0] >= 10 && g0.engine.is_zero())),  // c + 1 outputs below 10
+     F(a.r[0] >= 10 || cnt(t[0]) > 1u << 16 || took(g0, g1, cnt(t[0]) + 1))},
+    {"geometric", "r", F(prob(a.r[0]) && a.r[0] != 0), F(cnt(t[0]) >= 1 && took(g0, g1, a.r[0] == 1 ? 0 : 1))},
+    {"binomial", "kp", F(true), F(cnt(t[0]) <= a.u[0] && took(g0, g1, a.u[0]))},
+    {"multinomial", "kd", F(!a.l[0].empty() && each(a.l[0], prob) &&
+                            std::fabs(std::accumulate(a.l[0].begin(), a.l[0].end(), -0.0) - 1) <= 1e-6),
+     F(t.size() == a.l[0].size() && sum(t) == a.u[0])},
+    {"multivariate_normal", "lq", F(a.l[1].size() == a.l[0].size() * a.l[0].size()), F(t.size() == a.l[0].size())},
+    {"dirichlet", "l", F(!a.l[0].empty() && each(a.l[0], pos)), F(each(t, [](auto& x) { return prob(num(x)); }))},
+    {"permutation", "k", F(true),  // n - 1 outputs
+     F(t.size() == a.u[0] && sum(t) == a.u[0] * (a.u[0] - (a.u[0] > 0)) / 2 &&
+       took(g0, g1, a.u[0] - (a.u[0] > 0)))},
+    {"bootstrap_indices", "k", F(a.u[0] != 0), F(each(t, [&](auto& x) { return cnt(x) < a.u[0]; }) && took(g0, g1, a.u[0]))},
+    {"partial_fisher_yates", "ukk", F(a.u[1] <= a.u[0]),  // positions below n; k outputs unless a read failed
+     F(each(t, [&](auto& x) { return !std::isdigit(x[0]) || cnt(x) < a.u[0]; }) &&
+       (t[a.u[1]] != "reads" || took(g0, g1, a.u[1])))},
+    {"systematic_resample", "wk", F(weights(a.l[0])),
+     F(took(g0, g1, 1) && std::is_sorted(t.begin(), t.end(), [](auto& x, auto& y) { return cnt(x) < cnt(y); }) &&
+       each(t, [&](auto& x) { return cnt(x) < a.l[0].size(); }))},
+    {"alias_table", "w", F(weights(a.l[0])), F([&] {  // each index's chance is its share of the weights
          const std::size_t n = a.l[0].size();
          const double total = std::accumulate(a.l[0].begin(), a.l[0].end(), 0.0);  // (unchecked when it overflows)
          Reals mass(n);
          for (std::size_t c = 0; c < n; ++c) mass[c] += num(t[1 + c]), mass.at(cnt(t[1 + n + c])) += 1 - num(t[1 + c]);
          for (std::size_t i = 0; i < n; ++i)
-             if (!prob(num(t[1 + i])) || (fin(total) && std::fabs(mass[i] / n - a.l[0][i] / total) > 1e-9))
-                 return false;
+             if (!prob(num(t[1 + i])) || (fin(total) && std::fabs(mass[i] / n - a.l[0][i] / total) > 1e-9)) return false;
          return true;
      }())},
-    {"alias_draw", "w", RULE(weights(a.l[0])), HOLDS(cnt(t[0]) < a.l[0].size() && took(g0, g1, 2))},
-    {"round_ties_even", "r", kAny, HOLDS(!fin(a.r[0]) || num(t[0]) == std::nearbyint(a.r[0]))},
-    {"floor_f64", "r", kAny, HOLDS(!fin(a.r[0]) || num(t[0]) == std::floor(a.r[0]))},
-    {"bernoulli_threshold", "p", kAny,  // k < t exactly when k * 2^-53 < p
-     HOLDS(cnt(t[0]) <= 1ULL << 53 && (cnt(t[0]) == 0 || (cnt(t[0]) - 1) * 0x1p-53 < a.r[0]) &&
-           !(cnt(t[0]) * 0x1p-53 < a.r[0]))},
-    {"format_float", "r", kAny,  // positional, and it reads back
-     HOLDS(std::isnan(a.r[0]) ? t[0] == "NaN" : t[0].find('e') == std::string::npos &&
-                                                    bits_of(std::strtod(t[0].c_str(), nullptr)) == bits_of(a.r[0]))},
+    {"alias_draw", "w", F(weights(a.l[0])), F(cnt(t[0]) < a.l[0].size() && took(g0, g1, 2))},
+    {"round_ties_even", "r", F(true), F(!fin(a.r[0]) || num(t[0]) == std::nearbyint(a.r[0]))},
+    {"floor_f64", "r", F(true), F(!fin(a.r[0]) || num(t[0]) == std::floor(a.r[0]))},
+    {"bernoulli_threshold", "p", F(true),  // k < t exactly when k * 2^-53 < p
+     F(cnt(t[0]) <= 1ULL << 53 && (cnt(t[0]) == 0 || (cnt(t[0]) - 1) * 0x1p-53 < a.r[0]) &&
+       !(cnt(t[0]) * 0x1p-53 < a.r[0]))},
+    {"format_float", "r", F(true),  // positional, and it reads back
+     F(std::isnan(a.r[0]) ? t[0] == "NaN" : t[0].find('e') == std::string::npos &&
+                                                bits_of(std::strtod(t[0].c_str(), nullptr)) == bits_of(a.r[0]))},
 };
+#undef F
 
 constexpr double kEdges[] = {0.0, -0.0, 1.0, -1.0, 0.5, 2.0, 10.0, 9.999999999999998, 1e20, 1e300, 1e-300, 7.5e-301,
                              5e-324, 0x1p-1022, 1.7976931348623157e308, INFINITY, -INFINITY, NAN, 1e6, 1.5707963267948966,
@@ -152,25 +130,20 @@ std::string decode(FuzzedDataProvider& in, const char* sig, Args& a) {
             const std::size_t n = *s == 'q' ? a.l.back().size() * a.l.back().size() : in.ConsumeIntegralInRange(0, 16);
             Reals& v = a.l.emplace_back(n);
             const bool shares = *s == 'd' && in.ConsumeBool();  // the last share completes the sum to 1
-            double total = -0.0;
-            for (std::size_t i = 0; i < v.size(); total += v[i++]) {
-                const double x = real(in), share = std::fmod(std::fabs(x), 1.0 / v.size());
+            for (std::size_t i = 0; i < n; ++i) {
+                const double x = real(in), total = std::accumulate(v.begin(), v.begin() + i, -0.0);
                 v[i] = *s == 'w' && in.ConsumeBool() ? std::fabs(std::fmod(x, 10))
-                       : !shares                     ? x
-                       : i + 1 == v.size()           ? 1 - total
-                                                     : (share >= 0 ? share : 0);
+                       : !shares ? x : i + 1 == n ? 1 - total : std::fmax(std::fmod(std::fabs(x), 1.0 / n), 0);
+                text += (i ? ", " : "[") + arg(v[i]);
             }
-            text += "[";
-            for (std::size_t i = 0; i < v.size(); ++i) text += (i ? ", " : "") + arg(v[i]);
-            text += "]";
+            text += n ? "]" : "[]";
         } else if (*s == 'r' || *s == 'p') {
             const double x = real(in), p = std::fmod(std::fabs(x), 1.0000001);
             text += arg(a.r.emplace_back(*s == 'r' ? x : p <= 1 ? p : 1));
         } else {
-            const std::uint64_t v = *s == 'k'          ? in.ConsumeIntegralInRange(0, 512)
+            const std::uint64_t v = *s == 'k' ? in.ConsumeIntegralInRange(0, 512)
                                     : in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>()
-                                    : a.u.empty()      ? in.ConsumeIntegralInRange(0, 64)
-                                                       : a.u.back() * a.u.back();
+                                    : a.u.empty() ? in.ConsumeIntegralInRange(0, 64) : a.u.back() * a.u.back();
             a.u.push_back(v + (*s == 'm' && v == 0));  // the engine's callers refuse an empty range first
             text += *s == 'i' ? std::to_string(std::int64_t(a.u.back())) : std::to_string(a.u.back());
         }
@@ -192,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string call = e.call + decode(in, e.sig, a);
         const G before = g;
         const Result r = run(call, g);
-        if (r.error.has_value() == e.valid(a, before) ||
+        if (r.error.has_value() == e.valid(a, {}, before, before) ||
             !(r.error ? state_tokens(g) == state_tokens(before) : e.holds(a, r.calls.at(0), before, g))) {
             std::fprintf(stderr, "\n*** property failed: %s -> %s\n", call.c_str(), r.error ? r.error->c_str() : "ok");
             std::abort();
