@@ -1,18 +1,16 @@
-// The core's routines behind one text interface, shared by the golden transcript
-// (golden_gen.cpp) and the reference test (engine/tests/reference_test.cpp). A call is text,
-// "poisson(25)", "ln(0.7)", "dirichlet([1, 2, 3])", numbers as their shortest round-trip
-// decimal ("nan:0x..." for a NaN and its pattern). run() validates it as the Python method
-// does, then runs it on a generator; each call answers with tokens, doubles as 64-bit
-// patterns and integers in decimal, or with the message refusing it. A NaN made by arithmetic
-// is written "nan*": its sign and payload differ between processors. The NaN that
-// portable_math returns as a constant keeps its pattern, 0x7FF8000000000000.
+// The core's routines behind one text interface, shared by the golden transcript, the
+// reference test and the fuzz target. A call is text, "poisson(25)", "dirichlet([1, 2, 3])",
+// numbers as their shortest round-trip decimal ("nan:0x..." for a NaN and its pattern).
+// run() validates it as the Python method does, then runs it on a generator; each call answers
+// with tokens (doubles as 64-bit patterns, integers in decimal) or the message refusing it. A
+// NaN made by arithmetic is written "nan*": its sign and payload differ between processors;
+// the NaN portable_math returns as a constant keeps its pattern, 0x7FF8000000000000.
 #pragma once
 
 #include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cinttypes>
-#include <concepts>
 #include <cstdio>
 #include <map>
 #include <stdexcept>
@@ -94,13 +92,12 @@ struct Out {
     Invalid error;
 
     bool fails(Invalid invalid) { return (error = std::move(invalid)).has_value(); }
-    Out& operator<<(double x) { return t.push_back(fbits(x)), *this; }
-    template <std::integral T>
-    Out& operator<<(T x) { return t.push_back(std::to_string(x)), *this; }
-    Out& operator<<(const std::string& s) { return t.push_back(s), *this; }
     template <typename T>
-    Out& operator<<(const std::vector<T>& xs) {
-        for (const T& x : xs) *this << x;
+    Out& operator<<(const T& x) {  // a double, an integer, a text or a vector of them
+        if constexpr (std::is_floating_point_v<T>) t.push_back(fbits(x));
+        else if constexpr (std::is_integral_v<T>) t.push_back(std::to_string(x));
+        else if constexpr (std::is_convertible_v<T, std::string>) t.push_back(x);
+        else for (const auto& y : x) *this << y;
         return *this;
     }
 };

@@ -1,12 +1,9 @@
 // drawkit_golden: the golden transcript of the core, written (--write FILE, or to standard
-// output) or recomputed and compared with FILE (--check FILE: prints the differing lines and
-// exits 1). The library promises the same values for the same seed and calls on every
-// platform and compiler. The transcript holds every routine of the core: the pure functions
-// over argument lists with hand-picked edges, and every draw from a list of engine states,
-// followed by the state it leaves (its draw count and pending normal) or by the message that
-// refused it and the untouched state. Calls are written and answered as calls.hpp describes.
-// engine/tests/golden/golden.txt is written on x86-64 and checked on other processors, byte
-// orders, compilers and optimisation levels (tools/cross_check).
+// output) or recomputed and compared with FILE (--check FILE: prints the differing lines, exits
+// 1): the same values for the same seed and calls on every platform and compiler. It holds the
+// pure functions over hand-picked and generated arguments, and every draw from a list of
+// states, followed by the state it leaves or by the message refusing it and the untouched
+// state (calls as calls.hpp describes). Written on x86-64, checked elsewhere by tools/cross_check.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -268,8 +265,7 @@ int check(const std::string& path) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc == 3 ? argv[1] : argc == 1 ? "--print" : "";
-    if (mode == "--check") return check(argv[2]);
-    if (mode == "--print") return std::cout << generate() ? 0 : 1;
+    if (mode == "--check" || mode == "--print") return mode == "--check" ? check(argv[2]) : std::cout << generate() ? 0 : 1;
     if (mode != "--write") return std::cerr << "usage: drawkit_golden [--write FILE | --check FILE]\n", 2;
     std::ofstream out(argv[2], std::ios::binary);
     return out << generate() ? 0 : (std::cerr << "drawkit_golden: cannot write " << argv[2] << "\n", 1);
