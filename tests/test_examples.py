@@ -1,4 +1,5 @@
-"""Every example runs and prints what it promises; the stubs match the module; the examples type-check against them."""
+"""Every example runs and prints what it promises; the stubs match the module; the examples type-check against them; the
+version is pyproject's, in the module and in the installed metadata (a build copied in by hand has none)."""
 
 import subprocess
 import sys
@@ -10,7 +11,9 @@ ROOT = Path(__file__).parent.parent
 RUNS = [["examples/quickstart.py", "resumed exactly"], ["examples/particle_filter.py", "systematic resampling: RMSE"],
         ["examples/metropolis.py", "acceptance"], ["examples/bootstrap_ci.py", "95% CI"],
         ["examples/parallel_workers.py", "parallel == serial: True"], ["examples/checkpoint_resume.py", "resumed stream identical: True"],
-        ["-m", "mypy.stubtest", "drawkit", ""], ["-m", "mypy", "--strict", "--no-incremental", "examples", ""]]
+        ["-m", "mypy.stubtest", "drawkit", ""], ["-m", "mypy", "--strict", "--no-incremental", "examples", ""],
+        ["-c", "import drawkit, importlib.metadata as m, tomllib; v = tomllib.load(open('pyproject.toml', 'rb'))['project']['version']; "
+               "print(drawkit.__version__ == v == next((d.version for d in m.distributions(name='drawkit')), v))", "True"]]
 
 
 @pytest.mark.parametrize("run", RUNS, ids=[" ".join(r[:-1]) for r in RUNS])

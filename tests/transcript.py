@@ -14,7 +14,7 @@ carries the tag [64] or [32] and is compared only on a host of that size.
     python tests/transcript.py [--write FILE | --check FILE]   (--write keeps the other size's lines)
 """
 
-import collections.abc, difflib, gc, importlib.util, inspect, json, re, struct, sys, weakref  # noqa: E401, F401
+import collections.abc, difflib, gc, importlib.util, inspect, json, pathlib, re, struct, sys, weakref  # noqa: E401, F401
 
 import drawkit
 from drawkit import Categorical, Generator
@@ -93,10 +93,9 @@ def reimport():
 SHOWN = {bits(v): s for v, s in [
     (0.0, "0"), (-0.0, "-0"), (1.0, "1"), (-1.0, "-1"), (2.0, "2"), (0.5, "0.5"), (-2.5, "-2.5"), (nan, "NaN"),
     (inf, "inf"), (-inf, "-inf"), (1e-7, "0.0000001"), (-1e-7, "-0.0000001"), (1.0000000000000002, "1.0000000000000002"),
-    (-1e-300, "-0." + "0" * 299 + "1"), (-5e-324, "-0." + "0" * 323 + "5"), (1e20, "1" + "0" * 20),
-    (1e22, "1" + "0" * 22), (1e23, "1" + "0" * 23), (2.0**53 + 2, "9007199254740994"),
-    (6.59698104516355e16, "65969810451635500"), (1.2345678901234568e20, "123456789012345680000"),
-    (1.5e300, "15" + "0" * 299), (-1.7976931348623157e308, "-17976931348623157" + "0" * 292),
+    (-1e-300, "-0." + "0" * 299 + "1"), (-5e-324, "-0." + "0" * 323 + "5"), (1e22, "1" + "0" * 22), (1e23, "1" + "0" * 23),
+    (6.59698104516355e16, "65969810451635500"), (1.2345678901234568e20, "123456789012345680000"), (1.5e300, "15" + "0" * 299),
+    (-1.7976931348623157e308, "-17976931348623157" + "0" * 292),
     (-0.30000000000000004, "-0.30000000000000004")]}
 POS, PROB = "ValueError: {} must be a positive, finite number, got {}", "ValueError: p must be a probability between 0 and 1, got {}"
 NO, ROWS = object(), []
@@ -130,10 +129,7 @@ ROWS += [  # --- the module and its types --------------------------------------
     ("reimport().Generator is Generator and reimport().__all__", ["Generator", "Categorical"]),
     ("str(inspect.signature(Generator.uniform)), str(inspect.signature(c.sample))", ("(self, /, low, high)", "(rng)")),
     ("C.sample.__text_signature__, isinstance(vars(Generator)['from_state'], staticmethod)", ("($self, rng)", True)),
-    ("Generator.__doc__, C.__doc__, C.sample.__doc__",),
-    ("[Generator.__dict__[m].__doc__.splitlines()[0] for m in ('random', 'uniform', 'bernoulli', 'integers')]",
-     ["Returns a random float in [0, 1).", "Returns a random float in [low, high).",
-      "Returns True with probability p, and False otherwise.", "Returns a random integer in [low, high)."])]
+    ("Generator.__doc__, C.__doc__, C.sample.__doc__",)]
 for t, i, sig, twin, word in (("Generator", "g", "(seed)", "Generator(0)", "single value"),
                               ("Categorical", "c", "(weights)", "C([1, 2, 3, 4])", "alias method")):
     ROWS += [(f"{t}.__name__, {t}.__module__, repr({t}), {t}.__text_signature__, str(inspect.signature({t}))",
@@ -148,12 +144,9 @@ for call, tail in [  # --- binding ---------------------------------------------
          "argument: 'high'"), ("g.uniform()", "missing 2 required positional arguments: 'low' and 'high'"),
         ("g.uniform(high=1)", "missing 1 required positional argument: 'low'"), ("g.uniform(0, 1, low=0)", "got multiple values for "
          "argument 'low'"), ("g.uniform(lo=0, high=1)", "got an unexpected keyword argument 'lo'"),
-        ("g.bernoulli(1, 2)", "takes 1 positional arguments but 2 were given"), ("g.student_t(1.0, df=2.0)", "got multiple values for "
-         "argument 'df'"), ("Generator()", "missing 1 required positional argument: 'seed'"),
-        ("Generator(1, 2)", "takes 1 positional arguments but 2 were given"), ("Generator(sed=1)", "got an unexpected keyword argument 'sed'"),
+        ("Generator()", "missing 1 required positional argument: 'seed'"), ("Generator(sed=1)", "got an unexpected keyword argument 'sed'"),
         ("Generator(1, seed=1)", "got multiple values for argument 'seed'"), ("Generator.from_state()", "missing 1 required positional "
          "argument: 'state'"), ("C(w=[1])", "got an unexpected keyword argument 'w'"),
-        ("C([1], weights=[1])", "got multiple values for argument 'weights'"), ("c.sample()", "missing 1 required positional argument: 'rng'"),
         ("c.sample(g, g)", "takes 1 positional arguments but 2 were given")]:
     head = call[:call.find("(")]
     fn = {"Generator": "Generator.__new__", "C": "Categorical.__new__", "c.sample": "Categorical.sample"}.get(head, head)
@@ -169,17 +162,14 @@ ROWS += [  # binding comes before access, and access before conversion; the inte
 ROWS += [(f"g.uniform({x}, 10)", 3.245752680314067, 1) for x in ("0.0", "0", "False", "FS(0.0)", "Flt(0.0)", "Idx(0)")]
 ROWS += [(call, Out(f"{exc}Error: ~ [{p}]")) for call, exc, p in [
     ("g.uniform('a', 1)", "Type", "low"), ("g.uniform(0, None)", "Type", "high"), ("g.uniform(2**1024, 1)", "Overflow", "low"),
-    ("g.uniform(Flt('x'), 1)", "Type", "low"), ("g.integers(0, 2**63)", "Overflow", "high"), ("g.integers(-2**63 - 1, 0)", "Overflow", "low"),
-    ("g.integers(0.0, 1)", "Type", "low"), ("g.integers(Idx(1.5), 2)", "Type", "low"), ("g.split(-1)", "Overflow", "n"),
+    ("g.integers(0, 2**63)", "Overflow", "high"), ("g.integers(Idx(1.5), 2)", "Type", "low"), ("g.split(-1)", "Overflow", "n"),
     ("g.split(2**64)", "Overflow", "n"), ("g.split(1.0)", "Type", "n"), ("g.split(Idx(-1))", "Overflow", "n"),
-    ("Generator(-1)", "Overflow", "seed"), ("Generator('1')", "Type", "seed"), ("g.dirichlet([1.0, 'x'])", "Type", "alpha"),
-    ("C([1, '2'])", "Type", "weights"), ("g.systematic_resample([1, 'x'], -1)", "Type", "weights"),
-    *[(call.format(n), exc, "n") for n, exc in [("-1", "Overflow"), ("2**64", "Overflow"), ("'5'", "Type")] for call in (
+    ("Generator(-1)", "Overflow", "seed"), ("g.dirichlet([1.0, 'x'])", "Type", "alpha"), ("C([1, '2'])", "Type", "weights"),
+    *[(call.format(n), exc, "n") for n, exc in [("-1", "Overflow"), ("'5'", "Type")] for call in (
         "g.bootstrap_indices({})", "g.permutation({})", "g.systematic_resample([], {})", "g.binomial({}, 7.0)", "g.multinomial({}, 'abc')")],
-    *[(f"g.{m}({args})", exc, "k") for m in ("choices", "sample") for args, exc in (("Seq(O, lencb=boom), -1", "Overflow"),
-                                                                                   ("[1], 2**64", "Overflow"), ("[1], 1.0", "Type"))],
-    *[(f"Generator.from_state({s})", exc, "state") for s, exc in [("(-1, 2, 3, 4, None)", "Overflow"), ("(1, 2, 3, 2**64, None)", "Overflow"),
-                                                                 ("(1, 2.0, 3, 4, None)", "Type"), ("(1, 2, 3, 4, 'x')", "Type")]]]]
+    *[(f"g.{m}({args})", exc, "k") for m in ("choices", "sample")
+      for args, exc in (("Seq(O, lencb=boom), -1", "Overflow"), ("[1], 1.0", "Type"))],
+    *[(f"Generator.from_state({s})", exc, "state") for s, exc in [("(1, 2, 3, 2**64, None)", "Overflow"), ("(1, 2, 3, 4, 'x')", "Type")]]]]
 ROWS += [(call, Out(f"Boom: boom [{p}]")) for call, p in [
     ("g.uniform(Flt(0.0, boom), 1)", "low"), ("g.integers(Idx(0, boom), 1)", "low"), ("g.split(Idx(0, boom))", "n"),
     ("g.dirichlet([1.0, Flt(1.0, boom)])", "alpha"), ("Generator.from_state((1, 2, 3, 4, Flt(0.0, boom)))", "state")]]
@@ -188,61 +178,40 @@ ROWS += [
     ("g.integers(Idx(0), True + 9), g.integers(IS(0), 10), g.integers(False, True)", NO, 3),
     ("len(g.split(Idx(2))), len(g.split(True)), len(g.split(IS(1)))", (2, 1, 1)), ("g.binomial(M64, nan)", Out(PROB.format("NaN"))),
     ("Generator(True).state() == Generator(1).state(), Generator(Idx(7)).state() == Generator(seed=7).state()", (True, True)),
-    ("Generator(M64).state()", (0xE4D971771B652C20, 0xE99FF867DBF682C9, 0x382FF84CB27281E9, 0x6D1DB36CCBA982D2, None)),
     (f"{M64}: g.fill(b := bytearray(8)), b", (None, (0x56CCF8CE948E27B2).to_bytes(8, "little")), 1)]
 ROWS += [(f"g.choice({s}), Generator(0).choices({s}, 5), Generator(0).sample({s}, 5)", NO, 1) for s in (
-    "list(range(10))", "tuple(range(10))", "range(10)", "LS(range(10))", "Seq(range(10))", "Reg(range(10))", "LO(range(10))",
-    "TS(range(10))", "'abcdefghij'", "b'abcdefghij'", "bytearray(b'abcdefghij')", "memoryview(b'abcdefghij')")]
+    "list(range(10))", "tuple(range(10))", "LS(range(10))", "Seq(range(10))", "Reg(range(10))", "LO(range(10))", "TS(range(10))")]
 ROWS += [(f"g.choice({s})", NI(t, "Sequence", "seq")) for s, t in [
-    ("{1: 2}", "'dict' object"), ("{1}", "'set' object"), ("None", "'None'"), ("(x for x in [1])", "'generator' object"),
-    ("iter([1])", "'list_iterator' object"), ("Outer.Inner()", "'Outer.Inner' object"), ("Bad()", "'Bad' object")]]
+    ("{1: 2}", "'dict' object"), ("None", "'None'"), ("Outer.Inner()", "'Outer.Inner' object"), ("Bad()", "'Bad' object")]]
 ROWS += [(f"g.dirichlet({a})", [0.012830738190140585, 0.39162565342605204, 0.5955436083838075]) for a in [
-    "[1.0, 2.0, 3.0]", "(1, 2.0, 3)", "range(1, 4)", "Seq([1.0, 2.0, 3.0], lencb=boom)", "Seq([1.0, 2.0, 3.0], length=2**62)",
-    "Reg([1, 2, 3])", "b'\\x01\\x02\\x03'", "[True, 2, Flt(3.0)]"]]
+    "[1.0, 2.0, 3.0]", "(1, 2.0, 3)", "Seq([1.0, 2.0, 3.0], lencb=boom)", "Seq([1.0, 2.0, 3.0], length=2**62)", "[True, 2, Flt(3.0)]"]]
 ROWS += [("g.dirichlet(L := [1.0, Flt(2.0, lambda: L.pop()), 3.0])",),  # the list shrinks while it is read
          ("g.dirichlet(Seq([1.0, 2.0], fail=1))", Out("LookupError: item refused [alpha]"))]
 ROWS += [(call, Out(f"TypeError: Can't extract `str` to `Vec` [{p}]")) for call, p in [
-    ("g.dirichlet('abc')", "alpha"), ("C('abc')", "weights"), ("g.multivariate_normal([1.0, 2.0], 'abc')", "cholesky_factor"),
-    ("g.systematic_resample('abc', -1)", "weights"), ("g.multivariate_normal('ab', [1.0])", "mean")]]
+    ("g.dirichlet('abc')", "alpha"), ("C('abc')", "weights"), ("g.systematic_resample('abc', -1)", "weights")]]
 ROWS += [(call, NI(*rest)) for call, *rest in [
     ("g.dirichlet({1: 2})", "'dict' object", "Sequence", "alpha"), ("g.dirichlet(None)", "'None'", "Sequence", "alpha"),
-    ("g.dirichlet(x for x in [1])", "'generator' object", "Sequence", "alpha"), ("g.dirichlet(Bad())", "'Bad' object", "Sequence", "alpha"),
-    ("C(5)", "'int' object", "Sequence", "weights"), ("g.multivariate_normal([1.0], 5)", "'int' object", "Sequence", "cholesky_factor"),
-    ("g.multinomial(3, {1: 2})", "'dict' object", "Sequence", "probs"), ("g.choices({}, -1)", "'dict' object", "Sequence", "seq"),
-    ("g.sample({}, -1)", "'dict' object", "Sequence", "seq"), ("g.systematic_resample({1: 2}, -1)", "'dict' object", "Sequence", "weights"),
+    ("C(5)", "'int' object", "Sequence", "weights"), ("g.choices({}, -1)", "'dict' object", "Sequence", "seq"),
     ("g.shuffle((1, 2))", "'tuple' object", "list", "seq"), ("g.shuffle(Seq([1, 2]))", "'Seq' object", "list", "seq"),
-    ("g.shuffle(None)", "'None'", "list", "seq"), ("Generator.from_state([1, 2, 3, 4, None])", "'list' object", "tuple", "state"),
     ("Generator.from_state(None)", "'None'", "tuple", "state"), ("g.fill(bytes(4))", "'bytes' object", "bytearray", "buf"),
-    ("g.fill([0, 0])", "'list' object", "bytearray", "buf"), ("g.fill(memoryview(bytearray(4)))", "'memoryview' object", "bytearray", "buf"),
-    ("g.fill(None)", "'None'", "bytearray", "buf"), ("c.sample(None)", "'None'", "Generator", "rng"),
-    ("c.sample(0)", "'int' object", "Generator", "rng"), ("c.sample(c)", "'Categorical' object", "Generator", "rng")]]
+    ("c.sample(c)", "'Categorical' object", "Generator", "rng")]]
 
 ROWS += [  # --- access: a generator held by a call refuses other calls; other generators work ----------
     ("g.choice(Seq(range(10), cb=g.random))  # d", Out("RuntimeError: Already borrowed"), 1),
     ("g.choices(Seq(range(10), cb=g.state), 3)  # d", Out("RuntimeError: Already mutably borrowed"), 1),
     ("g.choice(Seq(range(10), cb=lambda: c.sample(g)))  # d", Out("RuntimeError: Already borrowed [rng]"), 1),
     ("g.sample(Seq(range(10), lencb=g.state), 2)", Out("RuntimeError: Already mutably borrowed")),
-    ("g.choices(Seq(range(10), lencb=lambda: g.choice([1])), 2)", Out("RuntimeError: Already borrowed")),
-    ("g.dirichlet([1.0, Flt(1.0, g.random)])", Out("RuntimeError: Already borrowed [alpha]")),
     ("c.sample(rng=g), g.choice(Seq(range(10), cb=lambda: c.sample(g2))), g2.state()", NO, 3),
-    ("g.uniform(Flt(0.0, g2.random), 10), g2.state()", NO, 1),
-    ("g.sample(s := Seq(range(10), cb=g2.random, lencb=g2.state), 4), s.reads, g2.state()", NO, 4),
     ("catch(lambda: g.uniform(Flt(0.0, g.random), 1)), g.random()", (Out("RuntimeError: Already borrowed [low]"), 0.3245752680314067), 1),
-    ("catch(lambda: g.uniform(Flt(0.0, boom), 1)), g.uniform(0, 1)", (Out("Boom: boom [low]"), 0.3245752680314067), 1),
     ("g.choice(Seq(range(10), cb=lambda: catch(g.random)))", 3, 1),  # the outer call goes on undisturbed
     ("g.choices(Seq(range(10), cb=copy_lists), 3), g.sample(Seq(range(10), cb=copy_lists), 3)", NO, 6),  # no half-made list shows
 
     # --- construction, state, from_state, jump, split, spawn, fill --------------------------------------
     ("g.state()", SEED0 + (None,)), ("[g.state() for _ in range(3)][0], g.random()", NO, 1),
-    ("g.random(), g.state()", (0.3245752680314067, (8418229340007311799, 9987976044988984596, 15578433054471653600,
-                                                     13583721647463488126, None)), 1),
-    ("g.fill(b := bytearray(24)), b", (None, b"".join(x.to_bytes(8, "little") for x in (
-        0x53175D61490B23DF, 0x61DA6F3DC380D507, 0x5C0FDF91EC9A7BFC))), 3),
     ("g.fill(b := bytearray(10)), b, g.random()", (None, bytes.fromhex("DF230B49615D175307D5"), 0.3596172076473553), 3),
     ("g.fill(b := bytearray(0)), b", (None, b""), 0), ("g.fill(b := bytearray(7)), b", NO, 1), ("g.fill(b := bytearray(9)), b", NO, 2),
     ("g.fill(b := BA(16)), b == (Generator(0).fill(a := bytearray(16)) or a)", (None, True), 2),
     ("g.jump(), g.state()", (None, J1 + (None,))), ("g.jump(), g.jump(), g.state()", (None, None, J2 + (None,))),
-    ("g.jump(), g.fill(b := bytearray(8)), b", (None, None, (0x2107D23F5380538B).to_bytes(8, "little"))),
     ("g.split(2), g.state()", ([G(J1), G(J2)], J3 + (None,))), ("g.spawn(), g.state()", (G(J1), J2 + (None,))),
     ("g.split(0), g.state()", ([], J1 + (None,))), ("[g.spawn() for _ in range(2)]", [G(J1), G(J3)]),
     ("P: g.jump(), g.state()", (None, J1 + (0.25,))), ("P: g.split(3), g.state()[4]",), ("P: g.spawn(), g.state()[4]",),
@@ -252,7 +221,6 @@ ROWS += [  # --- access: a generator held by a call refuses other calls; other g
      ((1, 2, 3, 4, None), (1, 2, 3, 4, 0.0))),
     ("Generator.from_state((1, 2, 3, 4, -0.0)).state(), Generator.from_state(state=(True, Idx(2), IS(3), 4, Flt(0.5))).state()",
      ((1, 2, 3, 4, -0.0), (1, 2, 3, 4, 0.5))),
-    ("g.from_state(Generator(5).state()).state() == Generator(5).state()", True),
     ("Generator.from_state(tuple(json.loads(json.dumps(g.state())))).state() == g.state()", True),
     ("Generator.from_state(json.loads(json.dumps(g.state())))", NI("'list' object", "tuple", "state")),
     ("Generator.from_state((1, 2, 3))", Out("ValueError: expected tuple of length 5, but got tuple of length 3 [state]")),
@@ -263,82 +231,59 @@ ROWS += [  # --- access: a generator held by a call refuses other calls; other g
     # --- random, uniform, integers, bernoulli -----------------------------------------------------------
     ("[g.random() for _ in range(3)]", [0.3245752680314067, 0.38223929651167343, 0.3596172076473553], 3),
     ("g.integers(0, 10), Generator(0).integers(-5, 5), Generator(0).bernoulli(0.5)", (3, -2, True), 1),
-    ("[g.integers(7, 8) for _ in range(3)]", [7, 7, 7], 3),
-    ("g.bernoulli(-0.0), g.bernoulli(0), g.bernoulli(1.0), g.bernoulli(1)", (False, False, True, True), 4),
     ("T: g.uniform(1, 2), Generator.from_state(SETUPS['T']).random()", (2.0, 1 - 2**-53), 1),
     ("g.uniform(-1e308, 1e308)", inf, 1), ("Z: g.uniform(-1e308, 1e308)", nan),
-    *[(f"g.integers({lo}, {hi})", Out(f"ValueError: integers({lo}, {hi}): high must be greater than low"))
-      for lo, hi in ((5, 5), (3, -7), (-2**63, -2**63))]]
+    *[(f"g.integers({lo}, {hi})", Out(f"ValueError: integers({lo}, {hi}): high must be greater than low")) for lo, hi in ((5, 5), (3, -7))]]
 ROWS += [(f"N: g.uniform({lo!r}, {hi!r})", Out(f"ValueError: uniform({SHOWN[bits(lo)]}, {SHOWN[bits(hi)]}): high must be greater "
                                                "than low, and both must be finite"))
-         for lo, hi in [(0, 0), (1, 0), (nan, 1), (0, inf), (-inf, 0), (0.5, 1e-7), (-0.0, -0.0), (1e20, 1), (1e23, 1e23),
-                        (6.59698104516355e16, 0), (1.5e300, 1e22)]]
+         for lo, hi in [(1, 0), (nan, 1), (0, inf), (0.5, 1e-7), (-0.0, -0.0), (1e23, 1e23), (6.59698104516355e16, 0), (1.5e300, 1e22)]]
 bad("g.bernoulli({})", PROB, [1.0000000000000002, nan, -1e-300, inf, 2, -1e-7, 1.2345678901234568e20])
 
 ROWS += [  # --- normal, lognormal, exponential, laplace, cauchy --------------------------------------------
     ("[g.normal(0.0, 1.0) for _ in range(2)], g.state()[4]", ([Z0, Z1], None), 2), ("g.normal(0.0, 1.0), g.state()[4]", (Z0, Z1), 2),
-    ("[g.normal(0.0, 1.0) for _ in range(5)]", NO, 6),
     ("g.normal(5.0, 2.0), Generator(0).lognormal(0.0, 1.0)", (2.784182802732337, 0.330248922378132), 2),
     ("Z2: [g.normal(0.0, 1.0) for _ in range(2)]", [37.64030867387419, 0.0], 2), ("P: g.normal(5.0, 2.0), g.state()[4]", (5.5, None), 0),
     ("g.normal(0.0, 1.0), Generator.from_state(g.state()).normal(5.0, 2.0), g.normal(0.0, 1.0)", (Z0, 5 + 2 * Z1, Z1)),
     ("g.normal(0.0, 1.0), g.lognormal(0.0, 1.0)", NO, 2), ("g.lognormal(1000.0, 1.0), g.lognormal(-1000.0, 1.0)", (inf, 0.0)),
     ("g.normal(0.0, 1.7e308)", -inf), ("g.cauchy(-3.0, 2.0), Generator(0).exponential(1)", (-4.229275403803255, 0.39241355344733597)),
-    ("P: [g.exponential(1.0) for _ in range(3)]", [0.39241355344733597, 0.4816541076939918, 0.44568916837573214], 3),
     ("P: [g.laplace(0.0, 1.0) for _ in range(3)]", [-0.08924055424665583, 0.4341675396564009, 0.6629521334533975], 6),
-    ("P: [g.cauchy(0.0, 1.0) for _ in range(3)]", [-0.6146377019016277, -0.38781272842378545, -0.4720339789117037], 3),
     ("Z2: g.exponential(3.0)", -0.0, 1), ("Z2: g.laplace(0.0, 1.0)", 0.0, 2),
     ("Z2: g.cauchy(0.0, 1.0), Generator.from_state(SETUPS['Z2']).cauchy(0.0, 1e300)", (-1.6331239354134602e16, -inf)),
-    *[(f"N: g.{call}", Out(f"ValueError: {msg}")) for call, msg in [
-        ("normal(nan, 1.0)", "loc must be finite, got NaN"), ("normal(-inf, 1.0)", "loc must be finite, got -inf"),
-        ("lognormal(-inf, 1.0)", "mean must be finite, got -inf"), ("laplace(nan, 1.0)", "loc must be finite, got NaN"),
-        ("cauchy(inf, 1.0)", "loc must be finite, got inf")]],
+    *[(f"N: g.{m}({v}, 1.0)", Out(f"ValueError: {p} must be finite, got {SHOWN[bits(v)]}")) for m, p, v in [
+        ("normal", "loc", nan), ("normal", "loc", -inf), ("lognormal", "mean", -inf), ("laplace", "loc", nan), ("cauchy", "loc", inf)]],
 
     # --- gamma, beta, chisquare, student_t ---------------------------------------------------------------
     ("g.gamma(2.5, 1.0), g.state()[4]", (0.9108053946816232, Z1), 3), ("g.gamma(1.0, 1.0)", 0.10952990281789315, 3),
     ("g.gamma(0.5, 1.0), g.state()[4]", (0.04741673199200492, 1.0707271825228197), 4), ("g.beta(2.0, 3.0)", 0.11466549111208471, 4),
     ("g.chisquare(3.0)", 0.6650228792907993, 3), ("g.student_t(5.0), g.state()[4]", (-0.8734246688339767, None), 3),
-    ("3: g.gamma(1.0, 1.0), g.state()[4]", (0.04427623104224786, -1.9518851161400188), 3),  # accepted by the log test
-    ("25: g.gamma(1.0, 1.0), g.state()[4]", (0.34309886905110204, None), 4),  # rejected by it, then squeezed
-    ("140: g.gamma(1.0, 1.0), g.state()[4]", (0.4128876234239435, None), 3),  # s <= 0: no uniform drawn
-    ("239: g.gamma(1.0, 1.0), g.state()[4]", (4.546925100823645, None), 4), ("3: g.gamma(1.0, 3.5)", 3.5 * 0.04427623104224786, 3),
-    ("g.gamma(2.5, 1.0), g.normal(0.0, 1.0)", (0.9108053946816232, Z1), 3),
+    ("3: g.gamma(1.0, 3.5)", 3.5 * 0.04427623104224786, 3),
     ("[g.gamma(s, 1.0) for s in (1e-200, 7e-301, 1e-310, 5e-324)], g.chisquare(1e-320), g.dirichlet([5e-324, 1.0])",
      ([0.0] * 4, 0.0, [0.0, 1.0])),
-    ("N: g.gamma(0.0, -2.5)", Out(POS.format("shape", "0"))),
     *[(s + call,) for call in ("g.normal(0, 1), g.gamma(1.0, 1.0)", "g.gamma(0.999, 1.0)", "g.beta(3.0, 2.0)", "g.student_t(4.0)")
       for s in ("", "P: ")],
 
     # --- poisson, geometric, binomial, multinomial ----------------------------------------------------
     *[(f"[g.{m}({args}) for _ in range({len(want)})]", want, used) for m, args, want, used in [
         ("poisson", "25.0", [22, 23, 25, 22, 22], 12), ("poisson", "9.5", [5, 6, 5, 5, 7], 33), ("poisson", "3.0", [2, 0, 1], 6),
-        ("poisson", "10.0", [8, 9, 10], 6), ("poisson", "1000.0", [984, 987, 1000], 6), ("poisson", "0.001", [0] * 5, 5),
-        ("poisson", "1e20", [M64] * 5, 10), ("geometric", "0.1", [4, 5, 5, 1, 7], 5), ("geometric", "0.01", [40, 48, 45, 2, 69], 5),
-        ("geometric", "0.25", [2, 2, 2], 3), ("binomial", "10, 0.3", [4, 5, 6], 30), ("binomial", "100, 0.5", [57, 51, 53], 300)]],
+        ("geometric", "0.1", [4, 5, 5, 1, 7], 5), ("binomial", "10, 0.3", [4, 5, 6], 30)]],
     *[(f"g.binomial(25, {p})", want, 25) for p, want in (("0.0", 0), ("-0.0", 0), ("1.0", 25), ("1", 25))],
     ("g.poisson(9.999999999999998)", 5, 6), ("g.poisson(5e-324)", 0, 1), ("g.geometric(1.0), g.geometric(1), g.binomial(0, 0.5)", (1, 1, 0), 0),
     ("[g.geometric(p) for p in (2.0**-54, 1e-300, 5e-324)]", NO, 3), ("Z: g.poisson(10.0)",),
-    ("Z: g.poisson(9.999999999999998), g.poisson(3.0), g.geometric(0.5), g.geometric(1e-9)", (0, 0, 1, 1)),
     ("(0, 0, 0, 1, None): g.poisson(10.0)",), ("Z: g.poisson(0)", Out(POS.format("lam", "0"))),
     ("P: g.poisson(25.0), g.poisson(3.0), g.geometric(0.5), g.binomial(5, 0.5), g.multinomial(3, [1.0]), g.state()[4]", NO, 13),
     *[(f"g.geometric({p})", Out("ValueError: geometric(p=0.0): a trial that never succeeds has no defined number of trials"))
       for p in ("0.0", "-0.0", "0")],
     ("g.multinomial(10, [0.2, 0.3, 0.5])", [3, 5, 2], 10),
     ("g.multinomial(0, [0.2, 0.3, 0.5]), g.multinomial(7, [1.0]), g.multinomial(4, (0.0, 1.0, -0.0))", ([0, 0, 0], [7], [0, 4, 0]), 11),
-    ("T: g.multinomial(1, [0.5, 0.4999995, 0.0])", [0, 0, 1], 1),  # u beyond the rounded sum: the last category
-    ("T: g.multinomial(1, [0.5, 0.5, 0.0])", [0, 1, 0], 1),
     ("g.multinomial(3, [1.0, 4503599627 * 2.0**-52])", NO, 3), ("g.multinomial(3, [0.5, 0.5 - 9007199254 * 2.0**-53])", NO, 3),
     *[(f"g.multinomial(5, {probs})", Out(f"ValueError: multinomial({msg}")) for probs, msg in [
         ("[]", "n, []): probs must have at least one entry"), ("[1.5, -0.5]", "): probs[0]=1.5 must be between 0 and 1"),
-        ("[0.5, nan]", "): probs[1]=NaN must be between 0 and 1"), ("[0.5, 0.5, inf]", "): probs[2]=inf must be between 0 and 1"),
-        ("[0.5, -inf]", "): probs[1]=-inf must be between 0 and 1"), ("[-1e-7, 1.0]", "): probs[0]=-0.0000001 must be between 0 and 1"),
-        ("[2.0**53 + 2]", "): probs[0]=9007199254740994 must be between 0 and 1"), ("[0.3, 0.3]", "): probs must sum to 1.0, got 0.6"),
-        ("[1.0, 1.0]", "): probs must sum to 1.0, got 2"), ("[0.0]", "): probs must sum to 1.0, got 0"),
+        ("[0.5, nan]", "): probs[1]=NaN must be between 0 and 1"), ("[0.3, 0.3]", "): probs must sum to 1.0, got 0.6"),
         ("[1.0, 4503599628 * 2.0**-52]", "): probs must sum to 1.0, got 1.0000010000000001"),  # the first sums beyond 1e-6
         ("[0.5, 0.5 - 9007199255 * 2.0**-53]", "): probs must sum to 1.0, got 0.999999")]],
 
     # --- multivariate_normal, dirichlet ---------------------------------------------------------------
     ("g.multivariate_normal([1.0, -1.0], [2.0, 0.0, 0.5, 1.0]), g.state()[4]", ([-1.215817197267663, -0.542512667307566], None), 2),
-    ("g.multivariate_normal([1.0, -1.0], [2.0, nan, 0.5, 1.0])", [-1.215817197267663, -0.542512667307566], 2),  # upper triangle unread
     ("g.multivariate_normal([0.0] * 3, [1.0, 0, 0, 0, 1.0, 0, 0, 0, 1.0]), g.normal(0.0, 1.0)", NO, 4),
     ("P: g.multivariate_normal([1.0, 2.0], [3.0, 0.0, 0.0, 1.0]), g.state()[4]", ([1.75, Z0 + 2.0], Z1), 2),
     ("P: g.multivariate_normal([], []), g.multivariate_normal((), range(0)), g.state()[4]", ([], [], 0.25), 0),
@@ -347,14 +292,12 @@ ROWS += [  # --- normal, lognormal, exponential, laplace, cauchy ---------------
                                                         f"(a flat, row-major {n}x{n} matrix) for a mean of length {n}, got {m}"))
       for mean, chol, n, m in (("[1.0, 2.0]", "[1.0, 0.0, 1.0]", 2, 3), ("[]", "[1.0]", 0, 1), ("[0.0] * 3", "[0.0] * 10", 3, 10))],
     *[(f"N: g.dirichlet({alpha})", Out(msg)) for alpha, msg in [
-        ("[]", "ValueError: dirichlet([]): alpha must have at least one entry"), ("[1.0, 0.0, 2.0]", POS.format("alpha[1]", "0")),
-        ("[1.0, 2.0, -3.0, 0.0]", POS.format("alpha[2]", "-3")), ("(nan,)", POS.format("alpha[0]", "NaN"))]]]
+        ("[]", "ValueError: dirichlet([]): alpha must have at least one entry"), ("[1.0, 0.0, 2.0]", POS.format("alpha[1]", "0"))]]]
 for m, name in [("normal", "scale"), ("lognormal", "sigma"), ("laplace", "scale"), ("cauchy", "scale")]:  # checked before loc
     bad(f"N: g.{m}(inf, {{}})", POS.format(name, "{}"), [-1.0, 0.0, -0.0, inf, nan, -1e-7])
-for call, name, values in [("exponential({})", "scale", [0.0, -1.0, nan, -5e-324]), ("gamma({}, 1.0)", "shape", [0.0, -1.0, nan, inf,
-                           -0.30000000000000004]), ("gamma(2.0, {})", "scale", [-2.5, inf]), ("beta({}, -1.0)", "a", [0.0, -1.0]),
-                           ("beta(1.0, {})", "b", [-inf, 0.0]), ("chisquare({})", "df", [0.0, -2.5]), ("student_t({})", "df", [-inf, -1e-7]),
-                           ("poisson({})", "lam", [0.0, -0.0, -2.5, nan, inf, -inf])]:
+for call, name, values in [("exponential({})", "scale", [0.0, nan, -5e-324]), ("gamma({}, 1.0)", "shape", [-1.0, inf, -0.30000000000000004]),
+                           ("gamma(2.0, {})", "scale", [-2.5]), ("beta({}, -1.0)", "a", [0.0]), ("beta(1.0, {})", "b", [-inf]),
+                           ("chisquare({})", "df", [-2.5]), ("student_t({})", "df", [-1e-7]), ("poisson({})", "lam", [-0.0, nan, inf])]:
     bad("N: g." + call, POS.format(name, "{}"), values)
 bad("g.geometric({})", PROB, [nan, -1e-300, 1.5e300, 6.59698104516355e16])
 bad("g.binomial(10, {})", PROB, [1.0000000000000002, -1, 1e22])
@@ -372,7 +315,6 @@ ROWS += [  # --- choice, choices, sample, shuffle, permutation, bootstrap_indice
     ("g.sample(s := Seq(range(10)), 4), s.reads", ([3, 5, 6, 9], [3, 0, 5, 1, 6, 2, 9]), 4),
     ("g.choices(s := Seq(range(10)), 5), s.reads", ([3, 5, 0, 0, 4], [3, 5, 0, 0, 4]), 5),
     ("7: g.sample(s := Seq('abc'), 3), s.reads", (["c", "b", "a"], [2, 0, 1, 1]), 3),  # j = i unmapped: read twice
-    ("[(g.shuffle(a := ['a', 'b']), a)[1] for _ in range(6)]", NO, 6),
     ("1: g.permutation(30)", NO, 29), ("1: g.shuffle(a := list(range(30))), a", NO, 29),
     ("g.choice(range(2**62)), g.sample(Seq(range(2**62)), 3)  # w",),
     *[(f"g.{call}  # d", Out("LookupError: item refused"), used) for call, used in [  # an item read fails after its draw
@@ -385,34 +327,22 @@ ROWS += [  # --- choice, choices, sample, shuffle, permutation, bootstrap_indice
     *[(f"N: g.{call}", Out(f"ValueError: {msg}")) for call, msg in [
         ("choice([])", "choice() called on an empty sequence"), ("choice(())", "choice() called on an empty sequence"),
         ("choice(Seq([]))", "choice() called on an empty sequence"), ("choices([], 0)", "choices() called on an empty sequence"),
-        ("choices(range(0), 3)", "choices() called on an empty sequence"),
-        ("sample([], 1)", "sample() cannot draw more elements than the sequence contains"),
         ("sample(range(3), 4)", "sample() cannot draw more elements than the sequence contains"),
         ("sample('ab', M64)", "sample() cannot draw more elements than the sequence contains"),
         ("bootstrap_indices(0)", "bootstrap_indices(0) has no valid indices to draw"),
         ("systematic_resample([], 3)", "systematic_resample([], n): weights must have at least one entry"),
         ("systematic_resample([1, -1, nan], 3)", "systematic_resample(): weights[1]=-1 must be non-negative and finite"),
-        ("systematic_resample([nan, -1], 3)", "systematic_resample(): weights[0]=NaN must be non-negative and finite"),
-        ("systematic_resample([0, 0, inf], 3)", "systematic_resample(): weights[2]=inf must be non-negative and finite"),
-        ("systematic_resample([-1e-7, 0], 3)", "systematic_resample(): weights[0]=-0.0000001 must be non-negative and finite"),
         ("systematic_resample([0, -0.0], 3)", "systematic_resample(): weights must sum to a positive number")]],
     *[(f"{setup}g.systematic_resample({w}, {n})", want, None if setup == "Z: " else 1) for setup, w, n, want in [
         ("", "[1, 0, 0]", 6, [0] * 6), ("", "[0, 1, 0]", 6, [1] * 6), ("Z: ", "[0, 1, 0]", 3, [0, 1, 1]), ("T: ", "[1, 1]", 1, [1]),
-        ("T: ", "[0.2, 2, 0.1, 0]", 1, [3]), ("", "(1, 2, 3, 4)", 8, [0, 1, 1, 2, 2, 3, 3, 3]), ("", "[-0.0, 1]", 2, [1, 1]),
-        ("", "Seq([1, 2.0, True + 2, 4])", 8, [0, 1, 1, 2, 2, 3, 3, 3]), ("", "[1e308, 1e308]", 10, NO)]],
+        ("T: ", "[0.2, 2, 0.1, 0]", 1, [3]), ("", "[-0.0, 1]", 2, [1, 1]), ("", "[1e308, 1e308]", 10, NO)]],
 
     # --- Categorical -------------------------------------------------------------------------------------
-    *[(f"[C({w}).sample(g) for _ in range(8)]", [3, 0, 2, 2, 3, 0, 1, 2], 16) for w in (
-        "[1, 2, 3, 4]", "(1, 2, 3, 4)", "Seq([1, 2.0, 3, 4], lencb=boom)", "range(1, 5)", "[True, 2, 3.0, Flt(4.0)]", "Reg([1, 2, 3, 4])",
-        "bytes([1, 2, 3, 4])")],
+    *[(f"[C({w}).sample(g) for _ in range(8)]", [3, 0, 2, 2, 3, 0, 1, 2], 16) for w in ("[1, 2, 3, 4]", "(1, 2, 3, 4)")],
     ("P: [c.sample(g) for _ in range(4)], g.state()[4]", ([3, 0, 2, 2], 0.25), 8), ("[C([0.25]).sample(g) for _ in range(3)]", [0, 0, 0], 6),
     ("sorted({C([0, 1]).sample(g) for _ in range(50)}), sorted({C(weights=[1, -0.0]).sample(g) for _ in range(50)})", ([1], [0]), 200),
-    ("5: [C([1e308, 1e307, 1e308]).sample(g) for _ in range(20)]", NO, 40),
     *[(f"C({w})", Out(f"ValueError: Categorical({msg}")) for w, msg in [
-        ("[]", "[]): weights must have at least one entry"), ("()", "[]): weights must have at least one entry"),
-        ("[1, -1]", "): weights[1]=-1 must be non-negative and finite"), ("[1, nan]", "): weights[1]=NaN must be non-negative and finite"),
-        ("[-inf]", "): weights[0]=-inf must be non-negative and finite"), ("[2, 0.5, inf]", "): weights[2]=inf must be non-negative and finite"),
-        ("[-1, 0]", "): weights[0]=-1 must be non-negative and finite"), ("[0, -2.5, nan]", "): weights[1]=-2.5 must be non-negative and finite"),
+        ("[]", "[]): weights must have at least one entry"), ("[1, -1]", "): weights[1]=-1 must be non-negative and finite"),
         ("[-1.7976931348623157e308]", f"): weights[0]={SHOWN[bits(-1.7976931348623157e308)]} must be non-negative and finite"),
         ("[0, 0]", "): weights must sum to a positive number"), ("[-0.0]", "): weights must sum to a positive number")]]]
 
@@ -487,11 +417,7 @@ def main(argv=None):
     sys.stderr.writelines("BROKEN PROMISE: " + b for b in broken)
     if mode is None:
         return sys.stdout.writelines(lines) or int(bool(broken))
-    try:
-        with open(path) as f:
-            old = f.readlines()
-    except FileNotFoundError:
-        old = []
+    old = pathlib.Path(path).read_text().splitlines(True) if pathlib.Path(path).exists() else []
     other, key = f"[{96 - WORD}] ", lambda line: line[5:].split(" => ")[0]
     if mode == "--write":
         kept = {key(x): x for x in old if x.startswith(other)}  # after a row's line of this size comes its line of the other size
