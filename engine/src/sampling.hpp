@@ -142,20 +142,19 @@ template <typename T, typename Read, typename Emit>
 bool partial_fisher_yates(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t k, Read&& read, Emit&& emit,
                           const Poll& poll = {}) {
     PositionMap<T> moved(k);  // position -> element of A now there
-    for (std::uint64_t begin = 0; begin < k;) {
-        const std::uint64_t end = k - begin > kPollBlock ? begin + kPollBlock : k;
+    // A[pos] into v: a mapped value is moved out (its slot is about to be overwritten, or
+    // the position is never read again), an unmapped one read from the sequence.
+    const auto take = [&](std::uint64_t pos, std::size_t slot, T& v) {
+        if (!moved.found(slot)) return static_cast<bool>(read(pos, v));
+        v = std::move(moved.value(slot));
+        return true;
+    };
+    return in_blocks(k, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
         for (std::uint64_t i = begin; i < end; ++i) {
             const std::uint64_t j = i + e.next_u64() % (n - i);
-
-            // A[j]: its slot is about to be overwritten by A[i], so a mapped value is moved
-            // out rather than copied.
             T at_j{};
             const std::size_t slot_j = moved.slot(j);
-            if (moved.found(slot_j)) {
-                at_j = std::move(moved.value(slot_j));
-            } else if (!read(j, at_j)) {
-                return false;
-            }
+            if (!take(j, slot_j, at_j)) return false;
 
             if (j == i) {
                 // A[i] is A[j] itself. Unmapped, item i is read a second time; that value is
@@ -168,22 +167,13 @@ bool partial_fisher_yates(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t 
                 continue;
             }
 
-            // A[i]: position i is never read again after this step, so a mapped value is
-            // moved out and its entry left behind empty.
             T at_i{};
-            const std::size_t slot_i = moved.slot(i);
-            if (moved.found(slot_i)) {
-                at_i = std::move(moved.value(slot_i));
-            } else if (!read(i, at_i)) {
-                return false;
-            }
+            if (!take(i, moved.slot(i), at_i)) return false;
             emit(i, std::move(at_j));
             moved.put(slot_j, j, std::move(at_i));
         }
-        begin = end;
-        if (begin < k && !poll()) [[unlikely]] return false;
-    }
-    return true;
+        return true;
+    });
 }
 
 // --- systematic resampling -----------------------------------------------------------------
