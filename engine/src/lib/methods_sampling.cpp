@@ -241,21 +241,21 @@ PyObject* shuffle(GeneratorObject* self, ListArg seq) {
     // storage: the storage is read afresh for every block, and a list that has become too
     // short for the rest of the walk fails as its own item method would.
     PyObject* list = seq.obj;
+    const std::size_t n = static_cast<std::size_t>(PyList_GET_SIZE(list));
+    if (n < 2) Py_RETURN_NONE;
     SignalPoll poll;
-    std::size_t m = static_cast<std::size_t>(PyList_GET_SIZE(list));
-    while (m >= 2) {
-        const std::size_t lo = m - 1 > kPollBlock ? m - kPollBlock : 1;
-        Xoshiro256PlusPlus e = self->gen.engine;  // in registers for the block
-        shuffle_steps(e, PySequence_Fast_ITEMS(list), m, lo);
-        self->gen.engine = e;
-        m = lo;
-        if (m < 2) break;
-        if (!poll()) return nullptr;
-        if (static_cast<std::size_t>(PyList_GET_SIZE(list)) < m) {
+    const bool complete = in_blocks(n - 1, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        const std::size_t hi = n - static_cast<std::size_t>(begin);
+        if (static_cast<std::size_t>(PyList_GET_SIZE(list)) < hi) [[unlikely]] {
             PyErr_SetString(PyExc_IndexError, "list index out of range");
-            return nullptr;
+            return false;
         }
-    }
+        Xoshiro256PlusPlus e = self->gen.engine;  // in registers for the block
+        shuffle_steps(e, PySequence_Fast_ITEMS(list), hi, n - static_cast<std::size_t>(end));
+        self->gen.engine = e;
+        return true;
+    });
+    if (!complete) return nullptr;
     Py_RETURN_NONE;
 }
 
