@@ -11,11 +11,14 @@ import statistics
 import drawkit
 
 
-def bootstrap_median_ci(data: list[float], replicates: int = 2000, level: float = 0.95,
-                        seed: int = 42) -> tuple[float, float]:
+def bootstrap_median_ci(
+    data: list[float], replicates: int = 2000, level: float = 0.95, seed: int = 42
+) -> tuple[float, float]:
     g = drawkit.Generator(seed)
     n = len(data)
-    medians = sorted(statistics.median(data[i] for i in g.bootstrap_indices(n)) for _ in range(replicates))
+    medians = sorted(
+        statistics.median(data[i] for i in g.bootstrap_indices(n)) for _ in range(replicates)
+    )
     lo = medians[int((1 - level) / 2 * replicates)]
     hi = medians[int((1 + level) / 2 * replicates) - 1]
     return lo, hi

@@ -26,11 +26,15 @@ def main() -> None:
     continued = [g.normal(0.0, 1.0) for _ in range(5)]
 
     saved = json.loads(path.read_text())
-    resumed = drawkit.Generator.from_state(tuple(saved["rng"]))  # JSON gives a list: make it a tuple
+    resumed = drawkit.Generator.from_state(
+        tuple(saved["rng"])
+    )  # JSON gives a list: make it a tuple
     replay = [resumed.normal(0.0, 1.0) for _ in range(5)]
 
     assert replay == continued, "the resumed stream must match, pending normal first"
-    print(f"first {first:.6f}; pending {state[4]:.6f}; resumed stream identical: {replay == continued}")
+    print(
+        f"first {first:.6f}; pending {state[4]:.6f}; resumed stream identical: {replay == continued}"
+    )
 
 
 if __name__ == "__main__":

@@ -14,7 +14,6 @@ from concurrent.futures import ProcessPoolExecutor
 import drawkit
 
 
-
 def estimate_pi(state: tuple[int, int, int, int, float | None], draws: int) -> int:
     g = drawkit.Generator.from_state(state)
     hits = 0

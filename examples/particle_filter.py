@@ -22,7 +22,9 @@ def simulate(g: drawkit.Generator, steps: int) -> tuple[list[float], list[float]
     return xs, ys
 
 
-def filter_step(g: drawkit.Generator, particles: list[float], y: float, *, systematic: bool = True) -> list[float]:
+def filter_step(
+    g: drawkit.Generator, particles: list[float], y: float, *, systematic: bool = True
+) -> list[float]:
     moved = [p + g.normal(0.0, 1.0) for p in particles]
     weights = [math.exp(-0.5 * ((y - p) / 0.5) ** 2) for p in moved]
     if sum(weights) == 0.0:  # every particle far off: keep them, unweighted

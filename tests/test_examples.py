@@ -8,17 +8,29 @@ from pathlib import Path
 import pytest
 
 ROOT = Path(__file__).parent.parent
-RUNS = [["examples/quickstart.py", "resumed exactly"], ["examples/particle_filter.py", "systematic resampling: RMSE"],
-        ["examples/metropolis.py", "acceptance"], ["examples/bootstrap_ci.py", "95% CI"],
-        ["examples/parallel_workers.py", "parallel == serial: True"], ["examples/checkpoint_resume.py", "resumed stream identical: True"],
-        ["-m", "mypy.stubtest", "drawkit", ""], ["-m", "mypy", "--strict", "--no-incremental", "examples", ""],
-        ["-c", "import drawkit, importlib.metadata as m, tomllib; v = tomllib.load(open('pyproject.toml', 'rb'))['project']['version']; "
-               "print(drawkit.__version__ == v == next((d.version for d in m.distributions(name='drawkit')), v))", "True"]]
+RUNS = [
+    ["examples/quickstart.py", "resumed exactly"],
+    ["examples/particle_filter.py", "systematic resampling: RMSE"],
+    ["examples/metropolis.py", "acceptance"],
+    ["examples/bootstrap_ci.py", "95% CI"],
+    ["examples/parallel_workers.py", "parallel == serial: True"],
+    ["examples/checkpoint_resume.py", "resumed stream identical: True"],
+    ["-m", "mypy.stubtest", "drawkit", ""],
+    ["-m", "mypy", "--strict", "--no-incremental", "examples", ""],
+    [
+        "-c",
+        "import drawkit, importlib.metadata as m, tomllib; v = tomllib.load(open('pyproject.toml', 'rb'))['project']['version']; "
+        "print(drawkit.__version__ == v == next((d.version for d in m.distributions(name='drawkit')), v))",
+        "True",
+    ],
+]
 
 
 @pytest.mark.parametrize("run", RUNS, ids=[" ".join(r[:-1]) for r in RUNS])
 def test_runs(run):
     if run[0] == "-m":
         pytest.importorskip("mypy")
-    out = subprocess.run([sys.executable, *run[:-1]], capture_output=True, text=True, cwd=ROOT, timeout=600)
+    out = subprocess.run(
+        [sys.executable, *run[:-1]], capture_output=True, text=True, cwd=ROOT, timeout=600
+    )
     assert out.returncode == 0 and run[-1] in out.stdout, out.stdout + out.stderr

@@ -21,11 +21,21 @@ N, WARMUP, MAX_GROWTH = 100, 10, 2048
 # attribute name, keeps a new name string per call for thousands of calls; there LeakSanitizer measures the leaks.
 ASAN = "libasan" in os.environ.get("LD_PRELOAD", "")
 try:
-    (mallinfo2 := ctypes.CDLL(None).mallinfo2).restype = type("Info", (ctypes.Structure,), {"_fields_": [
-        (f, ctypes.c_size_t) for f in "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks keepcost".split()]})
+    (mallinfo2 := ctypes.CDLL(None).mallinfo2).restype = type(
+        "Info",
+        (ctypes.Structure,),
+        {
+            "_fields_": [
+                (f, ctypes.c_size_t)
+                for f in "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks keepcost".split()
+            ]
+        },
+    )
 except (OSError, AttributeError):
     mallinfo2 = None
-ROWS = [r[0] for r in transcript.ROWS if not re.search(r"reimport|copy_lists|__doc__|inspect", r[0])]  # no call of ours, or slow
+ROWS = [
+    r[0] for r in transcript.ROWS if not re.search(r"reimport|copy_lists|__doc__|inspect", r[0])
+]  # no call of ours, or slow
 
 
 def heap():
@@ -35,14 +45,24 @@ def heap():
 @pytest.mark.parametrize("row", ROWS)
 def test_rows_give_back_memory_and_references(row):
     m = re.match(r"(\w+|\([\w, ]*\)): ", row)
-    setup, code = (m[1] if m else "0"), compile(row[m.end():] if m else row, "row", "eval")
-    state, scope = None if setup.isdigit() else transcript.SETUPS.get(setup) or eval(setup), dict(vars(transcript))
-    watched = [x for x in (*code.co_consts, *transcript.O, transcript.Z0) if sys.getrefcount(x) < 1000]  # not the shared ones
+    setup, code = (m[1] if m else "0"), compile(row[m.end() :] if m else row, "row", "eval")
+    state, scope = (
+        None if setup.isdigit() else transcript.SETUPS.get(setup) or eval(setup),
+        dict(vars(transcript)),
+    )
+    watched = [
+        x for x in (*code.co_consts, *transcript.O, transcript.Z0) if sys.getrefcount(x) < 1000
+    ]  # not the shared ones
 
     def run(n):
         for _ in range(n):
-            scope.update(g=transcript.Generator(int(setup)) if state is None else transcript.Generator.from_state(state),
-                         g2=transcript.Generator(5), c=transcript.C([1, 2, 3, 4]))
+            scope.update(
+                g=transcript.Generator(int(setup))
+                if state is None
+                else transcript.Generator.from_state(state),
+                g2=transcript.Generator(5),
+                c=transcript.C([1, 2, 3, 4]),
+            )
             try:
                 eval(code, scope)
             except Exception:  # noqa: BLE001, S110 - the error paths are rows too
@@ -54,7 +74,9 @@ def test_rows_give_back_memory_and_references(row):
     gc.collect(0)
     counts = [sys.getrefcount(x) for x in watched]
     try:
-        for _ in range(1 if ASAN else 4):  # a leak grows in every round; the interpreter's caches fill up and stop growing
+        for _ in range(
+            1 if ASAN else 4
+        ):  # a leak grows in every round; the interpreter's caches fill up and stop growing
             c_heap = heap()
             tracemalloc.start()
             traced = tracemalloc.get_traced_memory()[0]
@@ -67,5 +89,8 @@ def test_rows_give_back_memory_and_references(row):
     finally:
         sys.unraisablehook = hook
         gc.enable()
-    assert ASAN or growth <= MAX_GROWTH and heap() - c_heap <= 4 * MAX_GROWTH, (growth, heap() - c_heap)
+    assert ASAN or growth <= MAX_GROWTH and heap() - c_heap <= 4 * MAX_GROWTH, (
+        growth,
+        heap() - c_heap,
+    )
     assert [sys.getrefcount(x) for x in watched] == counts

@@ -80,25 +80,49 @@ print(drawkit.__all__)
 """
 
 
-@pytest.mark.parametrize("code, stdout, stderr_end", [
-    (INTERRUPTED, "".join(f"{m} True True\n" for m in ("binomial", "multinomial", "shuffle", "choices")), ""),
-    pytest.param(NO_MEMORY, "", "\nMemoryError\n", marks=pytest.mark.skipif(
-        not sys.platform.startswith("linux") or "asan" in os.environ.get("LD_PRELOAD", ""),
-        reason="needs /proc, and an address-space limit the sanitizer's runtime cannot live with")),
-    pytest.param(SUBINTERPRETER, "-1\n['Generator', 'Categorical']\n",
-                 "ImportError: module drawkit does not support loading in subinterpreters\n",
-                 marks=pytest.mark.skipif(importlib.util.find_spec("_testcapi") is None, reason="no _testcapi")),
-], ids=["signal", "no-memory", "subinterpreter"])
+@pytest.mark.parametrize(
+    "code, stdout, stderr_end",
+    [
+        (
+            INTERRUPTED,
+            "".join(f"{m} True True\n" for m in ("binomial", "multinomial", "shuffle", "choices")),
+            "",
+        ),
+        pytest.param(
+            NO_MEMORY,
+            "",
+            "\nMemoryError\n",
+            marks=pytest.mark.skipif(
+                not sys.platform.startswith("linux") or "asan" in os.environ.get("LD_PRELOAD", ""),
+                reason="needs /proc, and an address-space limit the sanitizer's runtime cannot live with",
+            ),
+        ),
+        pytest.param(
+            SUBINTERPRETER,
+            "-1\n['Generator', 'Categorical']\n",
+            "ImportError: module drawkit does not support loading in subinterpreters\n",
+            marks=pytest.mark.skipif(
+                importlib.util.find_spec("_testcapi") is None, reason="no _testcapi"
+            ),
+        ),
+    ],
+    ids=["signal", "no-memory", "subinterpreter"],
+)
 def test_in_a_new_interpreter(code, stdout, stderr_end):  # of this version, importing this drawkit
     env = {**os.environ, "PYTHONPATH": os.path.dirname(drawkit.__file__)}
-    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=300, env=env)
+    done = subprocess.run(
+        [sys.executable, "-c", code], capture_output=True, text=True, timeout=300, env=env
+    )
     assert done.stdout == stdout and done.stderr.endswith(stderr_end), done.stderr
 
 
 # beta and dirichlet at shapes whose gamma draws underflow (some or nearly all of them): most draws are exactly 0.0 or 1.0
 # where the true values are merely tiny (or 1 - tiny), which a KS statistic would count against them, so compare bins. A
 # draw in which one gamma underflows gives 0.0 or 1.0 also for true shares below about 1e-100: the lowest edge is 1e-10.
-@pytest.mark.parametrize("a, draw", [(1e-3, lambda g: g.beta(1e-3, 1e-3)), (1e-5, lambda g: g.dirichlet([1e-5, 1e-5])[0])])
+@pytest.mark.parametrize(
+    "a, draw",
+    [(1e-3, lambda g: g.beta(1e-3, 1e-3)), (1e-5, lambda g: g.dirichlet([1e-5, 1e-5])[0])],
+)
 def test_tiny_shapes_follow_the_beta_distribution(a, draw):
     stats, np = pytest.importorskip("scipy.stats"), pytest.importorskip("numpy")
     g = drawkit.Generator(11)

@@ -5,6 +5,7 @@ mutant (core: the C++ tests, then the Python suite; module: the Python suite), w
 L.json and L.log as it goes, and prints the counts and each survivor. `sample` prints the sample; --resume
 keeps the results already in L.json; a larger --size adds mutants to the default sample.
 """
+
 import argparse, json, os, random, shutil, signal, subprocess, sys, tempfile, time, tomllib
 from pathlib import Path
 
@@ -23,15 +24,21 @@ def venv(path, *packages):
 def sample(size):  # [(file, line number, original line, mutated text)]
     code = lambda text: [line.split("//")[0].strip() for line in text.split("\n")]
     mutate, candidates = venv(ROOT / "build/mutation/venv", MUTATOR) / "mutate", set()
-    files = sh("git", "-C", ROOT, "ls-tree", "-r", "--name-only", REV, "engine/src", text=True).split()
+    files = sh(
+        "git", "-C", ROOT, "ls-tree", "-r", "--name-only", REV, "engine/src", text=True
+    ).split()
     for name in [f for f in files if f.endswith((".cpp", ".hpp"))]:
         with tempfile.TemporaryDirectory() as tmp:
             Path(tmp, "src.cpp").write_bytes(sh("git", "-C", ROOT, "show", f"{REV}:{name}"))
             original = Path(tmp, "src.cpp").read_text().split("\n")
-            for chunk in sh(mutate, "src.cpp", "cpp", "--mutantDir", ".", cwd=tmp, text=True).split("PROCESSING MUTANT: ")[1:]:
+            for chunk in sh(mutate, "src.cpp", "cpp", "--mutantDir", ".", cwd=tmp, text=True).split(
+                "PROCESSING MUTANT: "
+            )[1:]:
                 n, written = int(chunk.split(":")[0]), chunk.split("written to ")[1].split("]")[0]
                 mutant = Path(tmp, written).read_text().split("\n")
-                new = "\n".join(mutant[n - 1:n + len(mutant) - len(original)])  # "break;" mutants add a line
+                new = "\n".join(
+                    mutant[n - 1 : n + len(mutant) - len(original)]
+                )  # "break;" mutants add a line
                 if code(original[n - 1]) not in ([""], code(new)):
                     candidates.add((name, n, original[n - 1], new))
     return sorted(random.Random(SEED).sample(sorted(candidates), size))
@@ -39,7 +46,9 @@ def sample(size):  # [(file, line number, original line, mutated text)]
 
 def stage(log, cmd, timeout=None, **kw):  # exit status of cmd, None past the timeout
     print("$", *cmd, file=log, flush=True)
-    process = subprocess.Popen(cmd, stdout=log, stderr=subprocess.STDOUT, start_new_session=True, **kw)
+    process = subprocess.Popen(
+        cmd, stdout=log, stderr=subprocess.STDOUT, start_new_session=True, **kw
+    )
     try:
         return process.wait(timeout)
     except subprocess.TimeoutExpired:
@@ -52,24 +61,68 @@ def stage(log, cmd, timeout=None, **kw):  # exit status of cmd, None past the ti
 def run(tree, label, resume, size):
     out = tree / "build/mutation"
     out.mkdir(parents=True, exist_ok=True)
-    extra = tomllib.loads((tree / "pyproject.toml").read_text())["project"]["optional-dependencies"]["test"]
-    python, log, path = venv(out / "venv", *extra) / "python", open(out / f"{label}.log", "a"), out / f"{label}.json"
+    extra = tomllib.loads((tree / "pyproject.toml").read_text())["project"][
+        "optional-dependencies"
+    ]["test"]
+    python, log, path = (
+        venv(out / "venv", *extra) / "python",
+        open(out / f"{label}.log", "a"),
+        out / f"{label}.json",
+    )
     for build, options in (("cpp", "PYTHON=OFF TESTS=ON"), ("module", "PYTHON=ON TESTS=OFF")):
-        sh("cmake", "-S", tree, "-B", out / build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release", "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache",
-           f"-DPython_EXECUTABLE={python}", *(f"-DDRAWKIT_BUILD_{option}" for option in options.split()))
-    shutil.copytree(tree / "drawkit-stubs", out / "module/drawkit-stubs", dirs_exist_ok=True)  # for the stub check
-    env = dict(os.environ, PYTHONPATH=str(out / "module"), CCACHE_DIR=os.environ.get("CCACHE_DIR", "/work/.ccache"),
-               HYPOTHESIS_STORAGE_DIRECTORY=str(out / "hypothesis"))
-    suites = [("ctest", "cpp", ["ctest", "--test-dir", out / "cpp", "--stop-on-failure", "-j2"]),
-              ("pytest", "module", [python, "-m", "pytest", "-x", "-q", "-p", "no:cacheprovider", "--hypothesis-seed=0", tree / "tests"])]
+        sh(
+            "cmake",
+            "-S",
+            tree,
+            "-B",
+            out / build,
+            "-G",
+            "Ninja",
+            "-DCMAKE_BUILD_TYPE=Release",
+            "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache",
+            f"-DPython_EXECUTABLE={python}",
+            *(f"-DDRAWKIT_BUILD_{option}" for option in options.split()),
+        )
+    shutil.copytree(
+        tree / "drawkit-stubs", out / "module/drawkit-stubs", dirs_exist_ok=True
+    )  # for the stub check
+    env = dict(
+        os.environ,
+        PYTHONPATH=str(out / "module"),
+        CCACHE_DIR=os.environ.get("CCACHE_DIR", "/work/.ccache"),
+        HYPOTHESIS_STORAGE_DIRECTORY=str(out / "hypothesis"),
+    )
+    suites = [
+        ("ctest", "cpp", ["ctest", "--test-dir", out / "cpp", "--stop-on-failure", "-j2"]),
+        (
+            "pytest",
+            "module",
+            [
+                python,
+                "-m",
+                "pytest",
+                "-x",
+                "-q",
+                "-p",
+                "no:cacheprovider",
+                "--hypothesis-seed=0",
+                tree / "tests",
+            ],
+        ),
+    ]
 
     def check(core, limits):  # 'no-compile', 'killed' or 'survived', and the test times
         times = {}
-        for name, build, cmd in suites[not core:]:
+        for name, build, cmd in suites[not core :]:
             if stage(log, ["cmake", "--build", out / build, "-j2"], env=env) != 0:
                 return "no-compile", times
-            shutil.rmtree(out / "hypothesis", ignore_errors=True)  # no example saved by an earlier mutant is replayed
-            start, status = time.monotonic(), stage(log, cmd, limits.get(name), env=env, cwd=tree / "tests")
+            shutil.rmtree(
+                out / "hypothesis", ignore_errors=True
+            )  # no example saved by an earlier mutant is replayed
+            start, status = (
+                time.monotonic(),
+                stage(log, cmd, limits.get(name), env=env, cwd=tree / "tests"),
+            )
             times[name] = round(time.monotonic() - start, 1)
             if status != 0:
                 return "killed", times
@@ -79,32 +132,50 @@ def run(tree, label, resume, size):
     if status != "survived":
         sys.exit(f"the unmutated tree does not pass its tests ({status}): see {log.name}")
     results = json.loads(path.read_text())["mutants"] if resume and path.exists() else []
-    for name, n, original, new in [m for m in sample(size) if list(m) not in [r["mutant"] for r in results]]:
+    for name, n, original, new in [
+        m for m in sample(size) if list(m) not in [r["mutant"] for r in results]
+    ]:
         print(f"### {name}:{n}: {original.strip()} -> {new.strip()}", file=log)
         raw = (tree / name).read_bytes()
         lines = raw.decode().split("\n")
-        near = sorted((abs(i - n + 1), i) for i, line in enumerate(lines) if line == original)  # the line may have moved
+        near = sorted(
+            (abs(i - n + 1), i) for i, line in enumerate(lines) if line == original
+        )  # the line may have moved
         status, times = "gone", {}
         try:
             if near:
                 lines[near[0][1]] = new
                 (tree / name).write_text("\n".join(lines))
-                status, times = check(not name.startswith("engine/src/lib/"), {k: 3 * t + 10 for k, t in baseline.items()})
+                status, times = check(
+                    not name.startswith("engine/src/lib/"),
+                    {k: 3 * t + 10 for k, t in baseline.items()},
+                )
         finally:
             (tree / name).write_bytes(raw)
         results.append(dict(mutant=[name, n, original, new], status=status, times=times))
         path.write_text(json.dumps(dict(baseline=baseline, mutants=results), indent=1))
         print(f"{len(results)}/{size} {status:10} {name}:{n} {times}", flush=True)
-    count = {s: sum(r["status"] == s for r in results) for s in ("no-compile", "gone", "killed", "survived")}
+    count = {
+        s: sum(r["status"] == s for r in results)
+        for s in ("no-compile", "gone", "killed", "survived")
+    }
     killed, compiled = count["killed"], count["killed"] + count["survived"]
-    print(f"sample {len(results)}:", ", ".join(f"{s} {c}" for s, c in count.items()), f"; killed {killed}/{compiled} = {killed / max(compiled, 1):.3f}")
+    print(
+        f"sample {len(results)}:",
+        ", ".join(f"{s} {c}" for s, c in count.items()),
+        f"; killed {killed}/{compiled} = {killed / max(compiled, 1):.3f}",
+    )
     for name, n, original, new in [r["mutant"] for r in results if r["status"] == "survived"]:
         print(f"  {name}:{n} `{original.strip()}` -> `{new.strip()}`")
 
 
 if __name__ == "__main__":
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # a kill, too, restores the mutated file
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    signal.signal(
+        signal.SIGTERM, lambda *_: sys.exit(143)
+    )  # a kill, too, restores the mutated file
+    parser = argparse.ArgumentParser(
+        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
+    )
     parser.add_argument("command", choices=("sample", "run"))
     parser.add_argument("--tree", type=lambda t: Path(t).resolve(), default=ROOT)
     parser.add_argument("--label", default="mutants")

@@ -41,7 +41,8 @@ double now_ns() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) * 1e9 + static_cast<double>(ts.tv_nsec);
 #else
-    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration<double, std::nano>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 #endif
 }
@@ -126,8 +127,8 @@ int main() {
     std::vector<double> inv_shape = g.uniform(0.05, 1.0);
     for (double& s : inv_shape) s = 1.0 / s;
 
-    std::printf("%-14s %10s %10s %10s %10s %10s\n", "ns/call", "inline", "call", "host", "inline/host",
-                "call/host");
+    std::printf("%-14s %10s %10s %10s %10s %10s\n", "ns/call", "inline", "call", "host",
+                "inline/host", "call/host");
 
     {
         const Fn1 p = opaque(pm::ln);
@@ -170,7 +171,8 @@ int main() {
     }
     {
         const Fn2 p = opaque(pm::powf);
-        row("powf", ns_per_call2(units, inv_shape, [](double x, double y) { return pm::powf(x, y); }),
+        row("powf",
+            ns_per_call2(units, inv_shape, [](double x, double y) { return pm::powf(x, y); }),
             ns_per_call2(units, inv_shape, [p](double x, double y) { return p(x, y); }),
             ns_per_call2(units, inv_shape, [](double x, double y) { return std::pow(x, y); }));
     }

@@ -3,11 +3,11 @@
 // knows of Python.
 #pragma once
 
-#include "distributions/uniform.hpp"
-#include "distributions/normal.hpp"
+#include "distributions/counting.hpp"
 #include "distributions/exponential.hpp"
 #include "distributions/gamma.hpp"
-#include "distributions/multivariate.hpp"
-#include "distributions/counting.hpp"
 #include "distributions/multinomial.hpp"
+#include "distributions/multivariate.hpp"
+#include "distributions/normal.hpp"
+#include "distributions/uniform.hpp"
 #include "sampling.hpp"

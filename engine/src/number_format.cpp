@@ -14,7 +14,9 @@ std::string format_float(double value) {
     // it writes the exact binary value (99999999999999991611392). The digits are then laid
     // out positionally here.
     std::array<char, 32> buf;
-    const char* end = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific).ptr;
+    const char* end =
+        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific)
+            .ptr;
     const char* p = buf.data();
     std::string out;
     if (*p == '-') out += *p++;
@@ -31,7 +33,9 @@ std::string format_float(double value) {
     } else if (exponent + 1 >= count) {
         out.append(digits).append(static_cast<std::size_t>(exponent + 1 - count), '0');
     } else {
-        out.append(digits, 0, static_cast<std::size_t>(exponent + 1)).append(".").append(digits, static_cast<std::size_t>(exponent + 1));
+        out.append(digits, 0, static_cast<std::size_t>(exponent + 1))
+            .append(".")
+            .append(digits, static_cast<std::size_t>(exponent + 1));
     }
     return out;
 }

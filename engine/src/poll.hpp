@@ -26,7 +26,8 @@ public:
     template <typename F>
         requires(!std::is_same_v<std::remove_cv_t<F>, Poll>)
     Poll(F& f) noexcept  // NOLINT: converts implicitly from any callable lvalue
-        : ctx_(&f), fn_([](void* ctx) noexcept { return static_cast<bool>((*static_cast<F*>(ctx))()); }) {}
+        : ctx_(&f),
+          fn_([](void* ctx) noexcept { return static_cast<bool>((*static_cast<F*>(ctx))()); }) {}
 
     bool operator()() const noexcept { return fn_ == nullptr || fn_(ctx_); }
 
@@ -52,9 +53,11 @@ inline bool in_blocks(std::uint64_t n, std::uint64_t block, const Poll& poll, Bo
         } else {
             if (!body(begin, end)) return false;
         }
-        if (end == n) [[likely]] return true;
+        if (end == n) [[likely]]
+            return true;
         begin = end;
-        if (!poll()) [[unlikely]] return false;
+        if (!poll()) [[unlikely]]
+            return false;
     }
 }
 

@@ -10,8 +10,8 @@ namespace {
 
 // Veltkamp's splitter 2^27 + 1: a*splitter - (a*splitter - a) keeps the upper 26 bits
 // of a's significand, so the two halves of a split multiply without rounding.
-constexpr double kSplitter = std::bit_cast<double>(0x41A0000002000000ULL);       // 134217729.0
-constexpr double kPrescaleBound = std::bit_cast<double>(0x4085E00000000000ULL);  // 700.0
+constexpr double kSplitter = std::bit_cast<double>(0x41A0000002000000ULL);            // 134217729.0
+constexpr double kPrescaleBound = std::bit_cast<double>(0x4085E00000000000ULL);       // 700.0
 constexpr double kMinusPrescaleBound = std::bit_cast<double>(0xC085E00000000000ULL);  // -700.0
 
 constexpr std::uint64_t kPrescaleBoundBits = std::bit_cast<std::uint64_t>(kPrescaleBound);
@@ -73,7 +73,8 @@ double powf(double x, double y) noexcept {
     // positive and finite); everything else goes through the special values in order.
     const std::uint64_t xb = std::bit_cast<std::uint64_t>(x);
     const std::uint64_t yb = std::bit_cast<std::uint64_t>(y);
-    if (xb - 1 >= kInfBits - 1 || xb == kOneBits || (yb & kAbsMask) - 1 >= kInfBits - 1) [[unlikely]] {
+    if (xb - 1 >= kInfBits - 1 || xb == kOneBits || (yb & kAbsMask) - 1 >= kInfBits - 1)
+        [[unlikely]] {
         if (x != x || y != y) return kNaN;
         if (y == 0.0) return 1.0;
         if (x == 0.0) return y > 0.0 ? 0.0 : kInf;

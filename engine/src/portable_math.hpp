@@ -48,60 +48,89 @@ inline constexpr std::uint64_t kInfBits = 0x7FF0000000000000ULL;
 inline constexpr std::uint64_t kFractionMask = 0x000FFFFFFFFFFFFFULL;
 inline constexpr std::uint64_t kOneBits = 0x3FF0000000000000ULL;  // 1.0
 
-inline constexpr double kTwo52 = std::bit_cast<double>(0x4330000000000000ULL);       // 4503599627370496.0
-inline constexpr double kMinusTwo52 = std::bit_cast<double>(0xC330000000000000ULL);  // -4503599627370496.0
-inline constexpr double kTwo54 = std::bit_cast<double>(0x4350000000000000ULL);       // 18014398509481984.0
-inline constexpr double kTwo1023 = std::bit_cast<double>(0x7FE0000000000000ULL);     // 8.98846567431158e+307
-inline constexpr double kTwoMinus1022 = std::bit_cast<double>(0x0010000000000000ULL);  // 2.2250738585072014e-308
+inline constexpr double kTwo52 =
+    std::bit_cast<double>(0x4330000000000000ULL);  // 4503599627370496.0
+inline constexpr double kMinusTwo52 =
+    std::bit_cast<double>(0xC330000000000000ULL);  // -4503599627370496.0
+inline constexpr double kTwo54 =
+    std::bit_cast<double>(0x4350000000000000ULL);  // 18014398509481984.0
+inline constexpr double kTwo1023 =
+    std::bit_cast<double>(0x7FE0000000000000ULL);  // 8.98846567431158e+307
+inline constexpr double kTwoMinus1022 =
+    std::bit_cast<double>(0x0010000000000000ULL);  // 2.2250738585072014e-308
 
 // ln
-inline constexpr double kSqrt2 = std::bit_cast<double>(0x3FF6A09E667F3BCDULL);  // 1.4142135623730951
-inline constexpr std::uint64_t kSqrt2Fraction = std::bit_cast<std::uint64_t>(kSqrt2) & kFractionMask;
-inline constexpr std::uint64_t kImplicitBit = 0x0010000000000000ULL;  // 2^52
-inline constexpr double kLg1 = std::bit_cast<double>(0x3FE5555555555593ULL);    // 0.6666666666666735
-inline constexpr double kLg2 = std::bit_cast<double>(0x3FD999999997FA04ULL);    // 0.3999999999940942
-inline constexpr double kLg3 = std::bit_cast<double>(0x3FD2492494229359ULL);    // 0.2857142874366239
-inline constexpr double kLg4 = std::bit_cast<double>(0x3FCC71C51D8E78AFULL);    // 0.22222198432149784
-inline constexpr double kLg5 = std::bit_cast<double>(0x3FC7466496CB03DEULL);    // 0.1818357216161805
-inline constexpr double kLg6 = std::bit_cast<double>(0x3FC39A09D078C69FULL);    // 0.15313837699209373
-inline constexpr double kLg7 = std::bit_cast<double>(0x3FC2F112DF3E5244ULL);    // 0.14798198605116586
+inline constexpr double kSqrt2 =
+    std::bit_cast<double>(0x3FF6A09E667F3BCDULL);  // 1.4142135623730951
+inline constexpr std::uint64_t kSqrt2Fraction =
+    std::bit_cast<std::uint64_t>(kSqrt2) & kFractionMask;
+inline constexpr std::uint64_t kImplicitBit = 0x0010000000000000ULL;          // 2^52
+inline constexpr double kLg1 = std::bit_cast<double>(0x3FE5555555555593ULL);  // 0.6666666666666735
+inline constexpr double kLg2 = std::bit_cast<double>(0x3FD999999997FA04ULL);  // 0.3999999999940942
+inline constexpr double kLg3 = std::bit_cast<double>(0x3FD2492494229359ULL);  // 0.2857142874366239
+inline constexpr double kLg4 = std::bit_cast<double>(0x3FCC71C51D8E78AFULL);  // 0.22222198432149784
+inline constexpr double kLg5 = std::bit_cast<double>(0x3FC7466496CB03DEULL);  // 0.1818357216161805
+inline constexpr double kLg6 = std::bit_cast<double>(0x3FC39A09D078C69FULL);  // 0.15313837699209373
+inline constexpr double kLg7 = std::bit_cast<double>(0x3FC2F112DF3E5244ULL);  // 0.14798198605116586
 // ln 2 = ln2_hi + ln2_lo; ln2_hi has 32 significant bits, so k * ln2_hi is exact for
 // every |k| < 2^21, which covers every reduction multiple of ln, exp and powf.
-inline constexpr double kLn2Hi = std::bit_cast<double>(0x3FE62E42FEE00000ULL);       // 0.6931471803691238
-inline constexpr double kLn2Lo = std::bit_cast<double>(0x3DEA39EF35793C76ULL);       // 1.9082149292705877e-10
-inline constexpr double kMinusLn2Hi = std::bit_cast<double>(0xBFE62E42FEE00000ULL);  // -0.6931471803691238
-inline constexpr double kMinusLn2Lo = std::bit_cast<double>(0xBDEA39EF35793C76ULL);  // -1.9082149292705877e-10
+inline constexpr double kLn2Hi =
+    std::bit_cast<double>(0x3FE62E42FEE00000ULL);  // 0.6931471803691238
+inline constexpr double kLn2Lo =
+    std::bit_cast<double>(0x3DEA39EF35793C76ULL);  // 1.9082149292705877e-10
+inline constexpr double kMinusLn2Hi =
+    std::bit_cast<double>(0xBFE62E42FEE00000ULL);  // -0.6931471803691238
+inline constexpr double kMinusLn2Lo =
+    std::bit_cast<double>(0xBDEA39EF35793C76ULL);  // -1.9082149292705877e-10
 
 // exp
-inline constexpr double kExpOverflow = std::bit_cast<double>(0x40862E42FEFA39EFULL);   // 709.782712893384
-inline constexpr double kExpUnderflow = std::bit_cast<double>(0xC0874910D52D3051ULL);  // -745.1332191019411
-inline constexpr double kInvLn2 = std::bit_cast<double>(0x3FF71547652B82FEULL);        // 1.4426950408889634
-inline constexpr std::uint64_t kExpCheckBoundBits = 0x4080000000000000ULL;             // 512.0
+inline constexpr double kExpOverflow =
+    std::bit_cast<double>(0x40862E42FEFA39EFULL);  // 709.782712893384
+inline constexpr double kExpUnderflow =
+    std::bit_cast<double>(0xC0874910D52D3051ULL);  // -745.1332191019411
+inline constexpr double kInvLn2 =
+    std::bit_cast<double>(0x3FF71547652B82FEULL);                            // 1.4426950408889634
+inline constexpr std::uint64_t kExpCheckBoundBits = 0x4080000000000000ULL;   // 512.0
 inline constexpr double kP1 = std::bit_cast<double>(0x3FC555555555553EULL);  // 0.16666666666666602
-inline constexpr double kP2 = std::bit_cast<double>(0xBF66C16C16BEBD93ULL);  // -0.0027777777777015593
-inline constexpr double kP3 = std::bit_cast<double>(0x3F11566AAF25DE2CULL);  // 6.613756321437934e-05
-inline constexpr double kP4 = std::bit_cast<double>(0xBEBBBD41C5D26BF1ULL);  // -1.6533902205465252e-06
-inline constexpr double kP5 = std::bit_cast<double>(0x3E66376972BEA4D0ULL);  // 4.1381367970572385e-08
+inline constexpr double kP2 =
+    std::bit_cast<double>(0xBF66C16C16BEBD93ULL);  // -0.0027777777777015593
+inline constexpr double kP3 =
+    std::bit_cast<double>(0x3F11566AAF25DE2CULL);  // 6.613756321437934e-05
+inline constexpr double kP4 =
+    std::bit_cast<double>(0xBEBBBD41C5D26BF1ULL);  // -1.6533902205465252e-06
+inline constexpr double kP5 =
+    std::bit_cast<double>(0x3E66376972BEA4D0ULL);  // 4.1381367970572385e-08
 
 // sin, cos, tan
 inline constexpr std::uint64_t kReductionLimitBits = 0x412E848000000000ULL;  // 1000000.0
-inline constexpr double kInvPio2 = std::bit_cast<double>(0x3FE45F306DC9C883ULL);  // 0.6366197723675814
+inline constexpr double kInvPio2 =
+    std::bit_cast<double>(0x3FE45F306DC9C883ULL);  // 0.6366197723675814
 // pi/2 = pio2_1 + pio2_1t + O(2^-85): pio2_1 has 33 significant bits, so kf * pio2_1 is
 // exact for every |kf| < 2^20, i.e. below the reduction limit.
-inline constexpr double kMinusPio2_1 = std::bit_cast<double>(0xBFF921FB54400000ULL);   // -1.5707963267341256
-inline constexpr double kMinusPio2_1t = std::bit_cast<double>(0xBDD0B4611A626331ULL);  // -6.077100506506192e-11
+inline constexpr double kMinusPio2_1 =
+    std::bit_cast<double>(0xBFF921FB54400000ULL);  // -1.5707963267341256
+inline constexpr double kMinusPio2_1t =
+    std::bit_cast<double>(0xBDD0B4611A626331ULL);  // -6.077100506506192e-11
 inline constexpr double kS1 = std::bit_cast<double>(0xBFC5555555555549ULL);  // -0.16666666666666632
 inline constexpr double kS2 = std::bit_cast<double>(0x3F8111111110F8A6ULL);  // 0.00833333333332249
-inline constexpr double kS3 = std::bit_cast<double>(0xBF2A01A019C161D5ULL);  // -0.0001984126982985795
-inline constexpr double kS4 = std::bit_cast<double>(0x3EC71DE357B1FE7DULL);  // 2.7557313707070068e-06
-inline constexpr double kS5 = std::bit_cast<double>(0xBE5AE5E68A2B9CEBULL);  // -2.5050760253406863e-08
+inline constexpr double kS3 =
+    std::bit_cast<double>(0xBF2A01A019C161D5ULL);  // -0.0001984126982985795
+inline constexpr double kS4 =
+    std::bit_cast<double>(0x3EC71DE357B1FE7DULL);  // 2.7557313707070068e-06
+inline constexpr double kS5 =
+    std::bit_cast<double>(0xBE5AE5E68A2B9CEBULL);  // -2.5050760253406863e-08
 inline constexpr double kS6 = std::bit_cast<double>(0x3DE5D93A5ACFD57CULL);  // 1.58969099521155e-10
 inline constexpr double kC1 = std::bit_cast<double>(0x3FA555555555554CULL);  // 0.0416666666666666
-inline constexpr double kC2 = std::bit_cast<double>(0xBF56C16C16C15177ULL);  // -0.001388888888887411
-inline constexpr double kC3 = std::bit_cast<double>(0x3EFA01A019CB1590ULL);  // 2.480158728947673e-05
-inline constexpr double kC4 = std::bit_cast<double>(0xBE927E4F809C52ADULL);  // -2.7557314351390663e-07
-inline constexpr double kC5 = std::bit_cast<double>(0x3E21EE9EBDB4B1C4ULL);  // 2.087572321298175e-09
-inline constexpr double kC6 = std::bit_cast<double>(0xBDA8FAE9BE8838D4ULL);  // -1.1359647557788195e-11
+inline constexpr double kC2 =
+    std::bit_cast<double>(0xBF56C16C16C15177ULL);  // -0.001388888888887411
+inline constexpr double kC3 =
+    std::bit_cast<double>(0x3EFA01A019CB1590ULL);  // 2.480158728947673e-05
+inline constexpr double kC4 =
+    std::bit_cast<double>(0xBE927E4F809C52ADULL);  // -2.7557314351390663e-07
+inline constexpr double kC5 =
+    std::bit_cast<double>(0x3E21EE9EBDB4B1C4ULL);  // 2.087572321298175e-09
+inline constexpr double kC6 =
+    std::bit_cast<double>(0xBDA8FAE9BE8838D4ULL);  // -1.1359647557788195e-11
 
 // 2^n for a normal exponent, -1022 <= n <= 1023: the biased exponent placed in its field.
 inline constexpr double pow2_normal(std::int32_t n) noexcept {
@@ -154,7 +183,8 @@ inline double round_ties_even(double t) noexcept {
     using namespace detail;
     const std::uint64_t b = std::bit_cast<std::uint64_t>(t);
     const std::uint64_t magnitude = b & kAbsMask;
-    if (magnitude >= std::bit_cast<std::uint64_t>(kTwo52)) [[unlikely]] return t;
+    if (magnitude >= std::bit_cast<std::uint64_t>(kTwo52)) [[unlikely]]
+        return t;
     const std::uint64_t negative = magnitude != 0 ? b & kSignMask : 0;
     const double r = (std::bit_cast<double>(magnitude) + kTwo52) + kMinusTwo52;
     return std::bit_cast<double>(std::bit_cast<std::uint64_t>(r) | negative);
@@ -311,14 +341,15 @@ inline double exp(double x) noexcept {
     if (k == 0) return (r - rc / (c - 2.0)) + 1.0;
     const double y = (hi - (lo - rc / (2.0 - c))) + 1.0;
     // y lies in [0.7, 1.5], so for -1023 < k <= 1023 scale_by_pow2 is this one product.
-    if (static_cast<std::uint32_t>(k + 1022) <= 2045U) [[likely]] return y * pow2_normal(k);
+    if (static_cast<std::uint32_t>(k + 1022) <= 2045U) [[likely]]
+        return y * pow2_normal(k);
     return scale_by_pow2(y, k);
 }
 
 // A reduced angle: x = n*pi/2 + r with q = n mod 4.
 struct ReducedAngle {
     std::uint32_t q;  // quadrant, 0..3
-    double r;        // reduced argument, |r| <= pi/4 up to rounding
+    double r;         // reduced argument, |r| <= pi/4 up to rounding
 };
 
 // reduce_pio2(x): x = n*(pi/2) + r for |x| < 1e6.

@@ -8,17 +8,20 @@
 
 namespace drawkit {
 
-bool permutation(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n, const Poll& poll) noexcept {
+bool permutation(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n,
+                 const Poll& poll) noexcept {
     for (std::size_t i = 0; i < n; ++i) out[i] = i;
     return shuffle_in_place(e, out, n, poll);
 }
 
 Invalid check_bootstrap_indices(std::uint64_t n) {
-    if (n != 0) [[likely]] return std::nullopt;
+    if (n != 0) [[likely]]
+        return std::nullopt;
     return "bootstrap_indices(0) has no valid indices to draw";
 }
 
-bool bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n, const Poll& poll) noexcept {
+bool bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n,
+                       const Poll& poll) noexcept {
     return in_blocks(n, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
         for (std::uint64_t i = begin; i < end; ++i) out[i] = e.next_below(n);
     });
@@ -29,8 +32,8 @@ namespace {
 // The checks shared by systematic_resample and Categorical, which differ only in the
 // name their messages carry. Each weight must be finite and not below zero (-0.0
 // passes); the first failing one in index order is reported, before the sum is formed.
-Invalid check_weights(std::string_view fn, std::string_view empty_call, std::span<const double> weights,
-                      double& total) {
+Invalid check_weights(std::string_view fn, std::string_view empty_call,
+                      std::span<const double> weights, double& total) {
     if (weights.empty()) return std::string(empty_call) + ": weights must have at least one entry";
     for (std::size_t i = 0; i < weights.size(); ++i) {
         const double w = weights[i];
@@ -55,7 +58,8 @@ Invalid check_systematic_resample(std::span<const double> weights, double& total
 }
 
 double rescale_overflowed_weights(std::span<double> weights, double total) noexcept {
-    if (is_finite(total)) [[likely]] return total;
+    if (is_finite(total)) [[likely]]
+        return total;
     constexpr double kTwoPowMinus64 = std::bit_cast<double>(0x3BF0000000000000ULL);  // 2^-64
     double sum = -0.0;
     for (double& w : weights) {
@@ -102,8 +106,8 @@ Invalid check_categorical(std::span<const double> weights, double& total) {
 // Both groups are stacks (taken from and put back at the end). They never hold more than
 // n indices between them, so they share one buffer: `small` grows up from the front and
 // `large` grows down from the back, its top being its lowest occupied slot.
-bool build_alias_table(std::span<const double> weights, double total, double* prob, std::uint64_t* alias,
-                       const Poll& poll) {
+bool build_alias_table(std::span<const double> weights, double total, double* prob,
+                       std::uint64_t* alias, const Poll& poll) {
     const std::size_t n = weights.size();
     const double nd = static_cast<double>(n);
     const auto stacks = std::make_unique_for_overwrite<std::uint64_t[]>(n);
@@ -128,7 +132,8 @@ bool build_alias_table(std::span<const double> weights, double total, double* pr
             }
         }
         begin = end;
-        if (begin < n && !poll()) [[unlikely]] return false;
+        if (begin < n && !poll()) [[unlikely]]
+            return false;
     }
 
     std::uint64_t until_poll = kPollBlock;

@@ -11,11 +11,11 @@
 // far stay consumed and the outputs written so far are left as they are.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <span>
-#include <bit>
 #include <memory>
+#include <span>
 #include <utility>
 
 #include "distributions/uniform.hpp"
@@ -28,19 +28,22 @@ namespace drawkit {
 
 // The checks on the length n of the sequence (and the count k) that precede every draw.
 inline Invalid check_choice(std::uint64_t n) {
-    if (n != 0) [[likely]] return std::nullopt;
+    if (n != 0) [[likely]]
+        return std::nullopt;
     return "choice() called on an empty sequence";
 }
 
 // An empty sequence is refused before k is looked at, so k = 0 does not excuse it.
 inline Invalid check_choices(std::uint64_t n) {
-    if (n != 0) [[likely]] return std::nullopt;
+    if (n != 0) [[likely]]
+        return std::nullopt;
     return "choices() called on an empty sequence";
 }
 
 // k = 0 is valid for every n, the empty sequence included.
 inline Invalid check_sample(std::uint64_t n, std::uint64_t k) {
-    if (k <= n) [[likely]] return std::nullopt;
+    if (k <= n) [[likely]]
+        return std::nullopt;
     return "sample() cannot draw more elements than the sequence contains";
 }
 
@@ -53,7 +56,8 @@ inline Invalid check_sample(std::uint64_t n, std::uint64_t k) {
 // shuffle_steps runs the steps for m = i + 1 = hi, hi - 1, ..., lo + 1 (hi >= lo >= 1), so
 // that a caller can run the walk in pieces; shuffle_in_place runs all of it.
 template <typename T>
-inline void shuffle_steps(Xoshiro256PlusPlus& e, T* items, std::size_t hi, std::size_t lo) noexcept {
+inline void shuffle_steps(Xoshiro256PlusPlus& e, T* items, std::size_t hi,
+                          std::size_t lo) noexcept {
     for (std::size_t m = hi; m > lo; --m) {
         const std::size_t j = static_cast<std::size_t>(e.next_below(m));
         const std::size_t i = m - 1;
@@ -62,23 +66,27 @@ inline void shuffle_steps(Xoshiro256PlusPlus& e, T* items, std::size_t hi, std::
 }
 
 template <typename T>
-inline bool shuffle_in_place(Xoshiro256PlusPlus& e, T* items, std::size_t n, const Poll& poll = {}) noexcept {
+inline bool shuffle_in_place(Xoshiro256PlusPlus& e, T* items, std::size_t n,
+                             const Poll& poll = {}) noexcept {
     if (n < 2) return true;
     return in_blocks(n - 1, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
-        shuffle_steps(e, items, n - static_cast<std::size_t>(begin), n - static_cast<std::size_t>(end));
+        shuffle_steps(e, items, n - static_cast<std::size_t>(begin),
+                      n - static_cast<std::size_t>(end));
     });
 }
 
 // out[0..n) = a random ordering of 0..n-1: the same walk on [0, 1, ..., n-1], so that it
 // matches shuffling that list from the same state.
-bool permutation(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n, const Poll& poll = {}) noexcept;
+bool permutation(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n,
+                 const Poll& poll = {}) noexcept;
 
 // --- bootstrap indices -------------------------------------------------------------------
 
 Invalid check_bootstrap_indices(std::uint64_t n);
 
 // out[0..n) = n independent indices in [0, n), in draw order; n outputs.
-bool bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n, const Poll& poll = {}) noexcept;
+bool bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n,
+                       const Poll& poll = {}) noexcept;
 
 // --- partial Fisher-Yates (sample without replacement) -----------------------------------
 
@@ -139,8 +147,8 @@ private:
 };
 
 template <typename T, typename Read, typename Emit>
-bool partial_fisher_yates(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t k, Read&& read, Emit&& emit,
-                          const Poll& poll = {}) {
+bool partial_fisher_yates(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t k, Read&& read,
+                          Emit&& emit, const Poll& poll = {}) {
     PositionMap<T> moved(k);  // position -> element of A now there
     // A[pos] into v: a mapped value is moved out (its slot is about to be overwritten, or
     // the position is never read again), an unmapped one read from the sequence.
@@ -205,8 +213,8 @@ Invalid check_categorical(std::span<const double> weights, double& total);
 // Builds prob[0..n) and alias[0..n) for n = weights.size() >= 1 from valid weights and
 // their total. May throw std::bad_alloc for its work stacks; prob and alias are written
 // completely on success (true), and are of no use when `poll` stopped the build (false).
-bool build_alias_table(std::span<const double> weights, double total, double* prob, std::uint64_t* alias,
-                       const Poll& poll = {});
+bool build_alias_table(std::span<const double> weights, double total, double* prob,
+                       std::uint64_t* alias, const Poll& poll = {});
 
 // x mod d for a divisor fixed in advance, without a division instruction (a 64-bit
 // division costs as much as the rest of a table draw). Lemire, Kaser and Kurz, "Faster
@@ -245,7 +253,8 @@ private:
 
 // One draw: the column from one output (next_below(n), the remainder taken through
 // `columns`), then the coin from the next output, also when n = 1.
-inline std::uint64_t alias_draw(Xoshiro256PlusPlus& e, const double* prob, const std::uint64_t* alias,
+inline std::uint64_t alias_draw(Xoshiro256PlusPlus& e, const double* prob,
+                                const std::uint64_t* alias,
                                 const FixedRemainder& columns) noexcept {
     const std::uint64_t c = columns.of(e.next_u64());
     const double u = next_f64(e);

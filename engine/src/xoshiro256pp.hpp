@@ -75,7 +75,8 @@ struct Xoshiro256PlusPlus {
 
     constexpr bool is_zero() const noexcept { return (s0 | s1 | s2 | s3) == 0; }
 
-    friend constexpr bool operator==(const Xoshiro256PlusPlus&, const Xoshiro256PlusPlus&) = default;
+    friend constexpr bool operator==(const Xoshiro256PlusPlus&,
+                                     const Xoshiro256PlusPlus&) = default;
 };
 
 }  // namespace drawkit

@@ -37,7 +37,9 @@ inline std::string hex(std::uint64_t v) {
     return buf;
 }
 
-inline std::string fbits(double x) { return x != x && bits_of(x) != 0x7FF8000000000000ULL ? "nan*" : hex(bits_of(x)); }
+inline std::string fbits(double x) {
+    return x != x && bits_of(x) != 0x7FF8000000000000ULL ? "nan*" : hex(bits_of(x));
+}
 
 inline std::string arg(double x) {
     if (x != x) return "nan:" + hex(bits_of(x));
@@ -69,8 +71,10 @@ struct Call {
         int depth = 0;
         for (const char c : text.substr(op.size() + 1, text.size() - op.size() - 2)) {
             depth += (c == '[') - (c == ']');
-            if (c == ',' && depth == 0) args.push_back(std::exchange(cur, ""));
-            else cur += c;
+            if (c == ',' && depth == 0)
+                args.push_back(std::exchange(cur, ""));
+            else
+                cur += c;
         }
         args.push_back(cur);
     }
@@ -94,10 +98,14 @@ struct Out {
     bool fails(Invalid invalid) { return (error = std::move(invalid)).has_value(); }
     template <typename T>
     Out& operator<<(const T& x) {  // a double, an integer, a text or a vector of them
-        if constexpr (std::is_floating_point_v<T>) t.push_back(fbits(x));
-        else if constexpr (std::is_integral_v<T>) t.push_back(std::to_string(x));
-        else if constexpr (std::is_convertible_v<T, std::string>) t.push_back(x);
-        else for (const auto& y : x) *this << y;
+        if constexpr (std::is_floating_point_v<T>)
+            t.push_back(fbits(x));
+        else if constexpr (std::is_integral_v<T>)
+            t.push_back(std::to_string(x));
+        else if constexpr (std::is_convertible_v<T, std::string>)
+            t.push_back(x);
+        else
+            for (const auto& y : x) *this << y;
         return *this;
     }
 };
@@ -105,12 +113,13 @@ struct Out {
 // s0 s1 s2 s3 and the pending normal.
 inline Tokens state_tokens(const Generator& g) {
     const auto& e = g.engine;
-    return {hex(e.s0), hex(e.s1), hex(e.s2), hex(e.s3), g.has_cached_normal ? fbits(g.cached_normal) : "none"};
+    return {hex(e.s0), hex(e.s1), hex(e.s2), hex(e.s3),
+            g.has_cached_normal ? fbits(g.cached_normal) : "none"};
 }
 
 // An alias table as Categorical builds it: weights whose sum overflows are scaled first.
-inline bool alias_table(std::vector<double> w, Out& o, std::vector<double>& prob, std::vector<std::uint64_t>& alias,
-                        double& total) {
+inline bool alias_table(std::vector<double> w, Out& o, std::vector<double>& prob,
+                        std::vector<std::uint64_t>& alias, double& total) {
     if (o.fails(check_categorical(w, total))) return false;
     total = rescale_overflowed_weights(w, total);
     prob.resize(w.size());
@@ -121,10 +130,10 @@ inline bool alias_table(std::vector<double> w, Out& o, std::vector<double>& prob
 
 using Op = void (*)(Generator&, const Call&, Out&);
 
-#define OP(name, ...) \
+#define OP(name, ...)                                                 \
     {name, [](Generator& g, [[maybe_unused]] const Call& a, Out& o) { \
-         [[maybe_unused]] auto& e = g.engine;                       \
-         __VA_ARGS__;                                               \
+         [[maybe_unused]] auto& e = g.engine;                         \
+         __VA_ARGS__;                                                 \
      }}
 
 inline const std::map<std::string, Op, std::less<>>& ops() {
@@ -139,15 +148,19 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
         OP("next_f64_complement", o << next_f64_complement(e)),
         OP("next_f64_floored", o << next_f64_floored(e)),
         OP("uniform", if (!o.fails(check_uniform(a.f(0), a.f(1)))) o << uniform(e, a.f(0), a.f(1))),
-        OP("integers", if (!o.fails(check_integers(a.i(0), a.i(1)))) o << integers(e, a.i(0), a.i(1))),
+        OP("integers",
+           if (!o.fails(check_integers(a.i(0), a.i(1)))) o << integers(e, a.i(0), a.i(1))),
         OP("bernoulli", if (!o.fails(require_probability(a.f(0)))) o << bernoulli(e, a.f(0))),
         OP("fill", std::vector<unsigned char> b(a.u(0)); fill(e, b.data(), b.size());
            std::string s = b.empty() ? "-" : "";
-           for (const unsigned c : b) s += "0123456789ABCDEF"[c >> 4], s += "0123456789ABCDEF"[c & 15]; o << s),
+           for (const unsigned c : b) s += "0123456789ABCDEF"[c >> 4],
+           s += "0123456789ABCDEF"[c & 15];
+           o << s),
         // Distributions.
         OP("standard_normal", o << standard_normal(g)),
         OP("normal", if (!o.fails(check_normal(a.f(0), a.f(1)))) o << normal(g, a.f(0), a.f(1))),
-        OP("lognormal", if (!o.fails(check_lognormal(a.f(0), a.f(1)))) o << lognormal(g, a.f(0), a.f(1))),
+        OP("lognormal",
+           if (!o.fails(check_lognormal(a.f(0), a.f(1)))) o << lognormal(g, a.f(0), a.f(1))),
         OP("exponential", if (!o.fails(check_exponential(a.f(0)))) o << exponential(e, a.f(0))),
         OP("laplace", if (!o.fails(check_laplace(a.f(0), a.f(1)))) o << laplace(e, a.f(0), a.f(1))),
         OP("cauchy", if (!o.fails(check_cauchy(a.f(0), a.f(1)))) o << cauchy(e, a.f(0), a.f(1))),
@@ -161,48 +174,61 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
         OP("binomial", if (!o.fails(require_probability(a.f(1)))) o << binomial(e, a.u(0), a.f(1))),
         OP("multivariate_normal", const auto mean = a.list(0); std::vector<double> out(mean.size());
            if (!o.fails(check_multivariate_normal(mean.size(), a.list(1).size())))
-               multivariate_normal(g, mean, a.list(1), out), o << out),
+               multivariate_normal(g, mean, a.list(1), out),
+           o << out),
         OP("check_multivariate_normal", o.fails(check_multivariate_normal(a.u(0), a.u(1)))),
         OP("dirichlet", auto alpha = a.list(0);  // in place, as the module calls it
            if (!o.fails(check_dirichlet(alpha))) dirichlet(g, alpha, alpha), o << alpha),
         OP("multinomial", const auto p = a.list(1); std::vector<std::uint64_t> counts(p.size());
-           if (!o.fails(check_multinomial(p))) multinomial(e, a.u(0), p, counts.data()), o << counts),
+           if (!o.fails(check_multinomial(p))) multinomial(e, a.u(0), p, counts.data()),
+           o << counts),
         // Sequence and index sampling, the alias table.
         OP("choice", if (!o.fails(check_choice(a.u(0)))) o << e.next_below(a.u(0))),
         OP("choices", if (!o.fails(check_choices(a.u(0)))) o << e.next_below(a.u(0))),
-        OP("permutation", std::vector<std::uint64_t> v(a.u(0)); permutation(e, v.data(), v.size()); o << v),
+        OP("permutation", std::vector<std::uint64_t> v(a.u(0)); permutation(e, v.data(), v.size());
+           o << v),
         OP("shuffle", auto v = a.list(0); shuffle_in_place(e, v.data(), v.size()); o << v),
         OP("bootstrap_indices", std::vector<std::uint64_t> v(a.u(0));
-           if (!o.fails(check_bootstrap_indices(v.size()))) bootstrap_indices(e, v.data(), v.size()), o << v),
+           if (!o.fails(check_bootstrap_indices(v.size())))
+               bootstrap_indices(e, v.data(), v.size()),
+           o << v),
         // The elements are the positions: emitted values, then every position read, in order
         // (a third argument makes that read fail).
-        OP("partial_fisher_yates", const std::uint64_t k = a.u(1), fail = a.args.size() > 2 ? a.u(2) : ~0ULL;
-           if (o.fails(check_sample(a.u(0), k))) return; std::vector<std::uint64_t> out(k), reads;
-           const auto read = [&](std::uint64_t pos, std::uint64_t& v) {
-               return reads.size() != fail && (reads.push_back(v = pos), true);
-           };
-           const auto emit = [&](std::uint64_t i, std::uint64_t&& v) { out.at(i) = v; };
-           const bool done = partial_fisher_yates<std::uint64_t>(e, a.u(0), k, read, emit);
-           o << out << (done ? "reads" : "failed") << reads),
-        OP("systematic_resample", auto w = a.list(0); double total = 0; std::vector<std::uint64_t> out(a.u(1));
-           if (o.fails(check_systematic_resample(w, total))) return; total = rescale_overflowed_weights(w, total);
+        OP(
+            "partial_fisher_yates", const std::uint64_t k = a.u(1),
+            fail = a.args.size() > 2 ? a.u(2) : ~0ULL;
+            if (o.fails(check_sample(a.u(0), k))) return; std::vector<std::uint64_t> out(k), reads;
+            const auto read =
+                [&](std::uint64_t pos, std::uint64_t& v) {
+                    return reads.size() != fail && (reads.push_back(v = pos), true);
+                };
+            const auto emit = [&](std::uint64_t i, std::uint64_t&& v) { out.at(i) = v; };
+            const bool done = partial_fisher_yates<std::uint64_t>(e, a.u(0), k, read, emit);
+            o << out << (done ? "reads" : "failed") << reads),
+        OP("systematic_resample", auto w = a.list(0); double total = 0;
+           std::vector<std::uint64_t> out(a.u(1));
+           if (o.fails(check_systematic_resample(w, total))) return;
+           total = rescale_overflowed_weights(w, total);
            systematic_resample(next_f64(e), w, total, out.size(), out.data()); o << out),
-        OP("alias_table", std::vector<double> prob; std::vector<std::uint64_t> alias; double total = 0;
+        OP("alias_table", std::vector<double> prob; std::vector<std::uint64_t> alias;
+           double total = 0;
            if (alias_table(a.list(0), o, prob, alias, total)) o << total << prob << alias),
-        OP("alias_draw", std::vector<double> prob; std::vector<std::uint64_t> alias; double total = 0;
-           if (alias_table(a.list(0), o, prob, alias, total))
-               o << alias_draw(e, prob.data(), alias.data(), FixedRemainder(prob.size()))),
+        OP("alias_draw", std::vector<double> prob; std::vector<std::uint64_t> alias;
+           double total = 0; if (alias_table(a.list(0), o, prob, alias, total)) o << alias_draw(
+                                 e, prob.data(), alias.data(), FixedRemainder(prob.size()))),
         // Pure functions: portable_math and its internals, the counting helpers, messages.
         OP("round_ties_even", o << pm::round_ties_even(a.f(0))),
         OP("scale_by_pow2", o << pm::scale_by_pow2(a.f(0), static_cast<std::int32_t>(a.i(1)))),
         OP("ln", const double x = a.f(0); o << pm::ln(x);
            if (x > 0 && x - x == 0) o << pm::ln_head_tail(x).head << pm::ln_head_tail(x).tail),
         OP("exp", o << pm::exp(a.f(0))),
-        OP("sin,cos,tan", const double x = a.f(0); o << pm::sin(x) << pm::cos(x) << pm::tan(x);
-           if (bits_of(x) << 1 < 0x412E848000000000ULL << 1) {  // the internals, below the reduction limit
-               const pm::ReducedAngle r = pm::reduce_pio2(x);
-               o << "|" << r.q << r.r << pm::sin_kernel(r.r) << pm::cos_kernel(r.r);
-           }),
+        OP(
+            "sin,cos,tan", const double x = a.f(0); o << pm::sin(x) << pm::cos(x) << pm::tan(x);
+            if (bits_of(x) << 1 < 0x412E848000000000ULL
+                                      << 1) {  // the internals, below the reduction limit
+                const pm::ReducedAngle r = pm::reduce_pio2(x);
+                o << "|" << r.q << r.r << pm::sin_kernel(r.r) << pm::cos_kernel(r.r);
+            }),
         OP("powf", o << pm::powf(a.f(0), a.f(1))),
         OP("floor_f64", o << floor_f64(a.f(0))),
         OP("count_from_f64", o << count_from_f64(a.f(0))),
@@ -211,7 +237,9 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
            o << s.loglam << s.slam << s.b << s.a << s.invalpha << s.vr << s.twoa << s.lninvalpha),
         OP("bernoulli_threshold", o << bernoulli_threshold(a.f(0))),
         OP("remainder", const unsigned long long d = a.u(0); const FixedRemainder r(d);
-           for (const std::uint64_t x : {0ULL, 1ULL, d - 1, d, d + 1, 2 * d - 1, ~d, ~0ULL - 1, ~0ULL}) o << r.of(x)),
+           for (const std::uint64_t x : {0ULL, 1ULL, d - 1, d, d + 1, 2 * d - 1, ~d, ~0ULL - 1,
+                                         ~0ULL}) o
+           << r.of(x)),
         OP("format_float", o << format_float(a.f(0))),
     };
     return table;
@@ -242,10 +270,13 @@ inline Result run(std::string_view text, Generator& g, int n = 1) {
 // ones (ones: u = 1 - 2^-53) and 2^63 (half: u = 0.5).
 inline const std::vector<std::pair<std::string, Generator>>& run_states() {
     static const std::vector<std::pair<std::string, Generator>> states = {
-        {"seed0", Generator::from_seed(0)}, {"seedmax", Generator::from_seed(~0ULL)},
+        {"seed0", Generator::from_seed(0)},
+        {"seedmax", Generator::from_seed(~0ULL)},
         {"seed42+pending", {true, -0.75, Xoshiro256PlusPlus::from_seed(42)}},
-        {"seed25+pending-0", {true, -0.0, Xoshiro256PlusPlus::from_seed(25)}}, {"zero", {}},
-        {"s2only", {false, 0.0, {0, 0, 0x0123456789ABCDEFULL, 0}}}, {"ones", {false, 0.0, {0, 0, 0, ~0ULL}}},
+        {"seed25+pending-0", {true, -0.0, Xoshiro256PlusPlus::from_seed(25)}},
+        {"zero", {}},
+        {"s2only", {false, 0.0, {0, 0, 0x0123456789ABCDEFULL, 0}}},
+        {"ones", {false, 0.0, {0, 0, 0, ~0ULL}}},
         {"half", {false, 0.0, {0, 0, 0, 1ULL << 40}}},
     };
     return states;

@@ -95,7 +95,9 @@ inline PtrsSqueeze ptrs_squeeze(double lam) noexcept {
     return s;
 }
 
-inline double ptrs_invalpha(double b) noexcept { return kInvAlphaNum / (b + kInvAlphaPole) + kInvAlphaOffset; }
+inline double ptrs_invalpha(double b) noexcept {
+    return kInvAlphaNum / (b + kInvAlphaPole) + kInvAlphaOffset;
+}
 
 }  // namespace
 
@@ -140,7 +142,8 @@ std::uint64_t poisson_ptrs(Xoshiro256PlusPlus& e, double lam) noexcept {
             have_logs = true;
         }
         // V = 0 makes lhs = -inf: accepted.
-        const double lhs = (portable_math::ln(v) + lninvalpha) - portable_math::ln(s.b + s.a / (us * us));
+        const double lhs =
+            (portable_math::ln(v) + lninvalpha) - portable_math::ln(s.b + s.a / (us * us));
         const double rhs = ((loglam * kf) - lam) - ln_gamma(kf + 1.0);
         if (lhs <= rhs) return count_from_f64(kf);
     }

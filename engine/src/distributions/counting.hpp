@@ -23,8 +23,10 @@
 namespace drawkit {
 
 inline constexpr double kFloorStepDown = std::bit_cast<double>(0xBFF0000000000000ULL);  // -1.0
-inline constexpr double kBernoulliScale = std::bit_cast<double>(0x4340000000000000ULL);  // 9007199254740992.0
-inline constexpr double kCountSaturation = std::bit_cast<double>(0x43F0000000000000ULL);  // 18446744073709551616.0
+inline constexpr double kBernoulliScale =
+    std::bit_cast<double>(0x4340000000000000ULL);  // 9007199254740992.0
+inline constexpr double kCountSaturation =
+    std::bit_cast<double>(0x43F0000000000000ULL);  // 18446744073709551616.0
 
 // floor_f64(q) for a finite q: round to the nearest integer (ties to even), then step
 // down by one if that went above q. For |q| >= 2^52 round_ties_even returns q itself,
@@ -80,8 +82,10 @@ std::uint64_t poisson_ptrs(Xoshiro256PlusPlus& e, double lam) noexcept;
 // lam must be positive and finite; and since the all-zero engine state is a fixed point
 // of the step, PTRS on it would reject forever, so lam >= 10 on that state is refused too.
 inline Invalid check_poisson(const Xoshiro256PlusPlus& e, double lam) {
-    if (auto invalid = require_positive("lam", lam)) [[unlikely]] return invalid;
-    if (lam >= kPoissonThreshold && e.is_zero()) [[unlikely]] return poisson_zero_state_message();
+    if (auto invalid = require_positive("lam", lam)) [[unlikely]]
+        return invalid;
+    if (lam >= kPoissonThreshold && e.is_zero()) [[unlikely]]
+        return poisson_zero_state_message();
     return std::nullopt;
 }
 
@@ -110,8 +114,10 @@ inline std::uint64_t poisson(Xoshiro256PlusPlus& e, double lam) noexcept {
 // require_probability, then the fixed message for p = 0 (either sign), whose answer
 // would be "never".
 inline Invalid check_geometric(double p) {
-    if (auto invalid = require_probability(p)) [[unlikely]] return invalid;
-    if (p == 0.0) [[unlikely]] return geometric_zero_message();
+    if (auto invalid = require_probability(p)) [[unlikely]]
+        return invalid;
+    if (p == 0.0) [[unlikely]]
+        return geometric_zero_message();
     return std::nullopt;
 }
 
@@ -153,7 +159,8 @@ inline std::uint64_t bernoulli_threshold(double p) noexcept {
 // one per trial, whatever p is; the cost is linear in n by design. The engine is copied
 // into locals so that its words stay in registers through the loop. When `poll` stops
 // the loop, the count so far is returned and the engine keeps the trials made.
-inline std::uint64_t binomial(Xoshiro256PlusPlus& e, std::uint64_t n, double p, const Poll& poll = {}) noexcept {
+inline std::uint64_t binomial(Xoshiro256PlusPlus& e, std::uint64_t n, double p,
+                              const Poll& poll = {}) noexcept {
     const std::uint64_t t = bernoulli_threshold(p);
     Xoshiro256PlusPlus local = e;
     std::uint64_t count = 0;

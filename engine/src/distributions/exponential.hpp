@@ -11,8 +11,10 @@
 
 namespace drawkit {
 
-inline constexpr double kCauchyOffset = std::bit_cast<double>(0xBFE0000000000000ULL);  // -0.5, centres u
-inline constexpr double kCauchyPi = std::bit_cast<double>(0x400921FB54442D18ULL);      // 3.141592653589793
+inline constexpr double kCauchyOffset =
+    std::bit_cast<double>(0xBFE0000000000000ULL);  // -0.5, centres u
+inline constexpr double kCauchyPi =
+    std::bit_cast<double>(0x400921FB54442D18ULL);  // 3.141592653589793
 
 // --- exponential -----------------------------------------------------------------------
 
@@ -29,7 +31,8 @@ inline double exponential(Xoshiro256PlusPlus& e, double scale) noexcept {
 
 // scale before loc, as for normal.
 inline Invalid check_laplace(double loc, double scale) {
-    if (auto invalid = require_positive("scale", scale)) [[unlikely]] return invalid;
+    if (auto invalid = require_positive("scale", scale)) [[unlikely]]
+        return invalid;
     return require_finite("loc", loc);
 }
 
@@ -46,7 +49,8 @@ inline double laplace(Xoshiro256PlusPlus& e, double loc, double scale) noexcept 
 // --- cauchy ----------------------------------------------------------------------------
 
 inline Invalid check_cauchy(double loc, double scale) {
-    if (auto invalid = require_positive("scale", scale)) [[unlikely]] return invalid;
+    if (auto invalid = require_positive("scale", scale)) [[unlikely]]
+        return invalid;
     return require_finite("loc", loc);
 }
 

@@ -72,13 +72,15 @@ double standard_gamma(Generator& g, double shape) noexcept {
     if (shape < 1.0) {
         const BoostDraws draws = boost_draws(g, shape);
         const double exponent = 1.0 / shape;
-        const double factor = exponent <= kPowfExponentLimit ? portable_math::powf(draws.u, exponent) : 0.0;
+        const double factor =
+            exponent <= kPowfExponentLimit ? portable_math::powf(draws.u, exponent) : 0.0;
         return draws.inner * factor;
     }
     return marsaglia_tsang(g, shape);
 }
 
-void gamma_shares_in_logs(Generator& g, std::span<const double> alpha, std::span<double> out) noexcept {
+void gamma_shares_in_logs(Generator& g, std::span<const double> alpha,
+                          std::span<double> out) noexcept {
     const std::size_t k = alpha.size();
     double m = alpha[0];
     for (std::size_t i = 1; i < k; ++i) m = alpha[i] < m ? alpha[i] : m;

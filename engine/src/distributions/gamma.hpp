@@ -44,7 +44,8 @@ double standard_gamma(Generator& g, double shape) noexcept;
 // from -0.0 in index order. For a shape of 1 or more the draw has no boost: U_i = 1.
 //
 // alpha.size() == out.size() >= 1, every alpha valid; out may be alpha itself.
-void gamma_shares_in_logs(Generator& g, std::span<const double> alpha, std::span<double> out) noexcept;
+void gamma_shares_in_logs(Generator& g, std::span<const double> alpha,
+                          std::span<double> out) noexcept;
 
 [[gnu::cold]] double beta_in_logs(Generator& g, double a, double b) noexcept;
 
@@ -52,7 +53,8 @@ void gamma_shares_in_logs(Generator& g, std::span<const double> alpha, std::span
 
 // shape before scale.
 inline Invalid check_gamma(double shape, double scale) {
-    if (auto invalid = require_positive("shape", shape)) [[unlikely]] return invalid;
+    if (auto invalid = require_positive("shape", shape)) [[unlikely]]
+        return invalid;
     return require_positive("scale", scale);
 }
 
@@ -64,7 +66,8 @@ inline double gamma(Generator& g, double shape, double scale) noexcept {
 
 // a before b.
 inline Invalid check_beta(double a, double b) {
-    if (auto invalid = require_positive("a", a)) [[unlikely]] return invalid;
+    if (auto invalid = require_positive("a", a)) [[unlikely]]
+        return invalid;
     return require_positive("b", b);
 }
 

@@ -12,7 +12,8 @@ Invalid check_multinomial(std::span<const double> probs) {
     for (std::size_t i = 0; i < probs.size(); ++i) {
         const double p = probs[i];
         if (!(p >= 0.0 && p <= 1.0)) {
-            return "multinomial(): probs[" + format_uint(i) + "]=" + format_float(p) + " must be between 0 and 1";
+            return "multinomial(): probs[" + format_uint(i) + "]=" + format_float(p) +
+                   " must be between 0 and 1";
         }
     }
     double total = -0.0;

@@ -16,7 +16,8 @@
 namespace drawkit {
 
 // The tolerance on |sum(probs) - 1|.
-inline constexpr double kMultinomialTolerance = std::bit_cast<double>(0x3EB0C6F7A0B5ED8DULL);  // 1e-06
+inline constexpr double kMultinomialTolerance =
+    std::bit_cast<double>(0x3EB0C6F7A0B5ED8DULL);  // 1e-06
 
 // In order: a non-empty list; every value in [0, 1] (NaN and infinities fail; -0.0 and
 // 1.0 pass), the first failing index reported; the left-to-right sum, started from -0.0,

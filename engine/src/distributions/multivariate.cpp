@@ -11,7 +11,8 @@ namespace drawkit {
 Invalid check_multivariate_normal(std::size_t n, std::size_t factor_len) {
     // Compared by division, so that a length whose square wraps in 64 bits can never pass.
     const bool fits = n == 0 ? factor_len == 0 : (factor_len % n == 0 && factor_len / n == n);
-    if (fits) [[likely]] return std::nullopt;
+    if (fits) [[likely]]
+        return std::nullopt;
     const std::string ns = format_uint(n);
     const std::uint64_t nn = static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(n);
     return "cholesky_factor must have " + ns + "*" + ns + "=" + format_uint(nn) +
@@ -36,7 +37,8 @@ void multivariate_normal(Generator& g, std::span<const double> mean, std::span<c
 }
 
 Invalid check_dirichlet(std::span<const double> alpha) {
-    if (alpha.empty()) [[unlikely]] return "dirichlet([]): alpha must have at least one entry";
+    if (alpha.empty()) [[unlikely]]
+        return "dirichlet([]): alpha must have at least one entry";
     for (std::size_t i = 0; i < alpha.size(); ++i) {
         // The name is built only for the failing entry.
         if (!(alpha[i] > 0.0 && is_finite(alpha[i]))) [[unlikely]] {

@@ -19,7 +19,8 @@
 
 namespace drawkit {
 
-inline constexpr double kBoxMullerTwoPi = std::bit_cast<double>(0x401921FB54442D18ULL);  // 6.283185307179586
+inline constexpr double kBoxMullerTwoPi =
+    std::bit_cast<double>(0x401921FB54442D18ULL);  // 6.283185307179586
 
 // One N(0, 1) value; never fails, never allocates, always finite.
 //
@@ -37,7 +38,8 @@ inline double standard_normal(Generator& g) noexcept {
     const double u1 = next_f64_floored(g.engine);
     const double u2 = next_f64(g.engine);
     const double theta = u2 * kBoxMullerTwoPi;
-    const double r = std::sqrt(portable_math::ln(u1) * -2.0);  // IEEE square root, correctly rounded
+    const double r =
+        std::sqrt(portable_math::ln(u1) * -2.0);  // IEEE square root, correctly rounded
     const double z0 = portable_math::cos(theta) * r;
     const double z1 = r * portable_math::sin(theta);
     g.cached_normal = z1;
@@ -49,7 +51,8 @@ inline double standard_normal(Generator& g) noexcept {
 
 // scale is checked before loc, so normal(inf, -1) reports scale.
 inline Invalid check_normal(double loc, double scale) {
-    if (auto invalid = require_positive("scale", scale)) [[unlikely]] return invalid;
+    if (auto invalid = require_positive("scale", scale)) [[unlikely]]
+        return invalid;
     return require_finite("loc", loc);
 }
 
@@ -64,7 +67,8 @@ inline double normal(Generator& g, double loc, double scale) noexcept {
 
 // sigma is checked before mean.
 inline Invalid check_lognormal(double mean, double sigma) {
-    if (auto invalid = require_positive("sigma", sigma)) [[unlikely]] return invalid;
+    if (auto invalid = require_positive("sigma", sigma)) [[unlikely]]
+        return invalid;
     return require_finite("mean", mean);
 }
 

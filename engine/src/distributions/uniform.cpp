@@ -28,7 +28,8 @@ std::string uniform_message(double low, double high) {
 }
 
 std::string integers_message(std::int64_t low, std::int64_t high) {
-    return "integers(" + format_int(low) + ", " + format_int(high) + "): high must be greater than low";
+    return "integers(" + format_int(low) + ", " + format_int(high) +
+           "): high must be greater than low";
 }
 
 void fill(Xoshiro256PlusPlus& e, unsigned char* buf, std::size_t n) noexcept {

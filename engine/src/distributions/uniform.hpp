@@ -20,10 +20,12 @@ namespace drawkit {
 // Messages are built only on the failing path; the passing path allocates nothing.
 using Invalid = std::optional<std::string>;
 
-inline constexpr double kTwoPowMinus53 = std::bit_cast<double>(0x3CA0000000000000ULL);       // 2^-53
-inline constexpr double kMinusTwoPowMinus53 = std::bit_cast<double>(0xBCA0000000000000ULL);  // -2^-53
+inline constexpr double kTwoPowMinus53 = std::bit_cast<double>(0x3CA0000000000000ULL);  // 2^-53
+inline constexpr double kMinusTwoPowMinus53 =
+    std::bit_cast<double>(0xBCA0000000000000ULL);  // -2^-53
 // Smallest positive normal double, the floor for uniforms that feed a logarithm.
-inline constexpr double kMinNormal = std::bit_cast<double>(0x0010000000000000ULL);  // 2.2250738585072014e-308
+inline constexpr double kMinNormal =
+    std::bit_cast<double>(0x0010000000000000ULL);  // 2.2250738585072014e-308
 
 inline double next_f64(Xoshiro256PlusPlus& e) noexcept {
     return static_cast<double>(e.next_u64() >> 11) * kTwoPowMinus53;
@@ -58,19 +60,22 @@ inline constexpr bool is_finite(double x) noexcept {
 
 // Passes only for finite values greater than zero (positive subnormals pass, +-0 fail).
 inline Invalid require_positive(std::string_view name, double value) {
-    if (value > 0.0 && is_finite(value)) [[likely]] return std::nullopt;
+    if (value > 0.0 && is_finite(value)) [[likely]]
+        return std::nullopt;
     return positive_message(name, value);
 }
 
 // Passes for finite values in [0, 1]; -0.0 passes (it is not negative).
 inline Invalid require_probability(double value) {
-    if (value >= 0.0 && value <= 1.0) [[likely]] return std::nullopt;
+    if (value >= 0.0 && value <= 1.0) [[likely]]
+        return std::nullopt;
     return probability_message(value);
 }
 
 // "{name} must be finite, got {value}" for the location-like parameters.
 inline Invalid require_finite(std::string_view name, double value) {
-    if (is_finite(value)) [[likely]] return std::nullopt;
+    if (is_finite(value)) [[likely]]
+        return std::nullopt;
     return finite_message(name, value);
 }
 
@@ -80,7 +85,8 @@ inline Invalid require_finite(std::string_view name, double value) {
 
 // Both bounds finite and high > low (a NaN fails the comparison).
 inline Invalid check_uniform(double low, double high) {
-    if (is_finite(low) && is_finite(high) && high > low) [[likely]] return std::nullopt;
+    if (is_finite(low) && is_finite(high) && high > low) [[likely]]
+        return std::nullopt;
     return uniform_message(low, high);
 }
 
@@ -98,7 +104,8 @@ inline double uniform(Xoshiro256PlusPlus& e, double low, double high) noexcept {
 [[gnu::cold]] std::string integers_message(std::int64_t low, std::int64_t high);
 
 inline Invalid check_integers(std::int64_t low, std::int64_t high) {
-    if (high > low) [[likely]] return std::nullopt;
+    if (high > low) [[likely]]
+        return std::nullopt;
     return integers_message(low, high);
 }
 

@@ -16,7 +16,9 @@ PyTypeObject* generator_type = nullptr;
 
 void raise_already_borrowed() { PyErr_SetString(PyExc_RuntimeError, "Already borrowed"); }
 
-void raise_already_mutably_borrowed() { PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed"); }
+void raise_already_mutably_borrowed() {
+    PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
+}
 
 namespace {
 
@@ -143,12 +145,13 @@ bool is_abc_sequence(PyObject* o) {
 // standard library. A registration is never withdrawn, so for these exact types the
 // instance test is known to be true without running it (it costs more than a draw).
 static bool is_registered_builtin_sequence(PyObject* o) noexcept {
-    return PyRange_Check(o) || PyUnicode_CheckExact(o) || PyBytes_CheckExact(o) || PyByteArray_CheckExact(o) ||
-           PyMemoryView_Check(o);
+    return PyRange_Check(o) || PyUnicode_CheckExact(o) || PyBytes_CheckExact(o) ||
+           PyByteArray_CheckExact(o) || PyMemoryView_Check(o);
 }
 
 bool Kind<SequenceArg>::convert(PyObject* o, SequenceArg& out) noexcept {
-    if (PyList_Check(o) || PyTuple_Check(o) || is_registered_builtin_sequence(o) || is_abc_sequence(o)) {
+    if (PyList_Check(o) || PyTuple_Check(o) || is_registered_builtin_sequence(o) ||
+        is_abc_sequence(o)) {
         out.obj = o;
         return true;
     }
@@ -282,20 +285,21 @@ bool bind_vector(const MethodDecl& decl, PyObject* const* args, Py_ssize_t nargs
                      function_name(decl).c_str(), n, nargs, nargs == 1 ? "was" : "were");
         return false;
     }
-    for (std::size_t i = 0; i < n; ++i) out[i] = i < static_cast<std::size_t>(nargs) ? args[i] : nullptr;
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = i < static_cast<std::size_t>(nargs) ? args[i] : nullptr;
     const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_GET_SIZE(kwnames);
     for (Py_ssize_t k = 0; k < nkw; ++k) {
         PyObject* name = PyTuple_GET_ITEM(kwnames, k);
         std::size_t j = 0;
         while (j < n && PyUnicode_CompareWithASCIIString(name, decl.params[j]) != 0) ++j;
         if (j == n) {
-            PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'", function_name(decl).c_str(),
-                         name);
+            PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'",
+                         function_name(decl).c_str(), name);
             return false;
         }
         if (out[j] != nullptr) {
-            PyErr_Format(PyExc_TypeError, "%s got multiple values for argument '%U'", function_name(decl).c_str(),
-                         name);
+            PyErr_Format(PyExc_TypeError, "%s got multiple values for argument '%U'",
+                         function_name(decl).c_str(), name);
             return false;
         }
         out[j] = args[nargs + k];
@@ -312,8 +316,8 @@ bool bind_vector(const MethodDecl& decl, PyObject* const* args, Py_ssize_t nargs
     return true;
 }
 
-bool bind_dict(const MethodDecl& decl, PyObject* const* positional, Py_ssize_t nargs, PyObject* kwargs,
-               PyObject** out) {
+bool bind_dict(const MethodDecl& decl, PyObject* const* positional, Py_ssize_t nargs,
+               PyObject* kwargs, PyObject** out) {
     // Lay the call out as a vector plus keyword names, the fast-call form.
     const Py_ssize_t nkw = PyDict_GET_SIZE(kwargs);
     std::vector<PyObject*> stack;
@@ -344,7 +348,8 @@ bool bind_slow(const MethodDecl& decl, PyObject* const* args, Py_ssize_t nargs, 
     }
 }
 
-bool bind_tuple_dict(const MethodDecl& decl, PyObject* args, PyObject* kwargs, PyObject** out) noexcept {
+bool bind_tuple_dict(const MethodDecl& decl, PyObject* args, PyObject* kwargs,
+                     PyObject** out) noexcept {
     const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
     PyObject* const* positional = &PyTuple_GET_ITEM(args, 0);
     if (kwargs == nullptr || PyDict_GET_SIZE(kwargs) == 0) {
@@ -368,7 +373,8 @@ const char* make_docstring(const MethodDecl& decl) {
     static std::map<const MethodDecl*, std::unique_ptr<std::string>> docs;
     auto& slot = docs[&decl];
     if (!slot) {
-        std::string sig = std::string(decl.name == std::string("__new__") ? decl.owner : decl.name) + "(";
+        std::string sig =
+            std::string(decl.name == std::string("__new__") ? decl.owner : decl.name) + "(";
         bool first = true;
         if (!decl.is_static && decl.name != std::string("__new__")) {
             sig += "$self";

@@ -42,8 +42,7 @@ namespace drawkit::py {
 // exclusively. It is the only guard against re-entrance (Python code run by a method,
 // such as a sequence's __getitem__, calling back into the same object).
 struct Borrowable {
-    PyObject_HEAD
-    Py_ssize_t borrow;
+    PyObject_HEAD Py_ssize_t borrow;
 };
 
 struct GeneratorObject : Borrowable {
@@ -137,7 +136,8 @@ void add_note(const char* param) noexcept;
 class SignalPoll {
 public:
     bool operator()() noexcept {
-        if (PyErr_CheckSignals() == 0) [[likely]] return true;
+        if (PyErr_CheckSignals() == 0) [[likely]]
+            return true;
         stopped_ = true;
         return false;
     }
@@ -272,7 +272,9 @@ public:
     }
 
     // Stores a new reference into slot i.
-    void set(std::uint64_t i, PyObject* item) noexcept { PyList_SET_ITEM(list_, static_cast<Py_ssize_t>(i), item); }
+    void set(std::uint64_t i, PyObject* item) noexcept {
+        PyList_SET_ITEM(list_, static_cast<Py_ssize_t>(i), item);
+    }
 
     // The slots themselves, each to receive a new reference.
     PyObject** slots() noexcept { return PySequence_Fast_ITEMS(list_); }
@@ -313,12 +315,12 @@ PyObject* list_of(const T* values, std::size_t n) {
 inline constexpr std::size_t kMaxParams = 3;
 
 struct MethodDecl {
-    const char* owner;                               // "Generator" or "Categorical"
-    const char* name;                                // "uniform"; "__new__" for a constructor
-    std::array<const char*, kMaxParams> params{};    // in signature order; unused slots null
-    Access access = Access::exclusive;               // access to self for the call
-    const char* doc = "";                            // prose after the signature line
-    bool is_static = false;                          // no $self (from_state)
+    const char* owner;                             // "Generator" or "Categorical"
+    const char* name;                              // "uniform"; "__new__" for a constructor
+    std::array<const char*, kMaxParams> params{};  // in signature order; unused slots null
+    Access access = Access::exclusive;             // access to self for the call
+    const char* doc = "";                          // prose after the signature line
+    bool is_static = false;                        // no $self (from_state)
 
     constexpr std::size_t arity() const {
         std::size_t n = 0;
@@ -333,7 +335,8 @@ bool bind_slow(const MethodDecl& decl, PyObject* const* args, Py_ssize_t nargs, 
                PyObject** out) noexcept;
 
 // Binding for constructors, which receive the host's argument tuple and keyword dict.
-bool bind_tuple_dict(const MethodDecl& decl, PyObject* args, PyObject* kwargs, PyObject** out) noexcept;
+bool bind_tuple_dict(const MethodDecl& decl, PyObject* args, PyObject* kwargs,
+                     PyObject** out) noexcept;
 
 // The docstring "{sig}\n--\n\n{prose}", built once per declaration and kept for the process.
 // May throw std::bad_alloc: it runs while a type is created, inside that guard.
@@ -352,7 +355,8 @@ struct ImplTraits<PyObject* (*)(Self*, A...)> {
 
 template <typename T>
 inline bool convert_one(PyObject* o, const char* param, T& out) {
-    if (Kind<T>::convert(o, out)) [[likely]] return true;
+    if (Kind<T>::convert(o, out)) [[likely]]
+        return true;
     add_note(param);
     return false;
 }
@@ -419,8 +423,10 @@ PyMethodDef method_def() {
         return {D.name, reinterpret_cast<PyCFunction>(detail::noargs<D, Impl>), METH_NOARGS,
                 make_docstring(D)};
     } else {
-        return {D.name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(detail::fastcall<D, Impl>)),
-                METH_FASTCALL | METH_KEYWORDS | static_flag, make_docstring(D)};
+        return {
+            D.name,
+            reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(detail::fastcall<D, Impl>)),
+            METH_FASTCALL | METH_KEYWORDS | static_flag, make_docstring(D)};
     }
 }
 

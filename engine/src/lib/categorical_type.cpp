@@ -22,7 +22,10 @@ struct CategoricalObject : Borrowable {
 PyTypeObject* categorical_type = nullptr;
 
 constexpr MethodDecl kCategoricalNew{
-    "Categorical", "__new__", {"weights"}, Access::none,
+    "Categorical",
+    "__new__",
+    {"weights"},
+    Access::none,
     "A reusable weighted-sampling table: built once from a list of non-negative weights\n"
     "in O(n), then sampled in O(1) per draw, for repeated sampling from the same weights\n"
     "(as in particle-filter resampling). sample(rng) returns an index with probability\n"
@@ -67,7 +70,10 @@ void categorical_dealloc(PyObject* self) {
 }
 
 constexpr MethodDecl kCategoricalSample{
-    "Categorical", "sample", {"rng"}, Access::shared,
+    "Categorical",
+    "sample",
+    {"rng"},
+    Access::shared,
     "Returns one index, chosen with probability proportional to its weight.\n\n"
     "Takes the Generator to draw from as an argument, so that the table's draws stay on\n"
     "that generator's seed and stream: two engine outputs, the column first, then the\n"
@@ -94,7 +100,11 @@ PyTypeObject* get_categorical_type() noexcept {
             {0, nullptr},
         };
         static PyType_Spec spec = {
-            "builtins.Categorical", sizeof(CategoricalObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots,
+            "builtins.Categorical",
+            sizeof(CategoricalObject),
+            0,
+            Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
+            slots,
         };
         categorical_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
     } catch (...) {

@@ -10,7 +10,10 @@ namespace drawkit::py {
 namespace {
 
 constexpr MethodDecl kGeneratorNew{
-    "Generator", "__new__", {"seed"}, Access::none,
+    "Generator",
+    "__new__",
+    {"seed"},
+    Access::none,
     "A random number generator whose methods each return a single value (a float, an int,\n"
     "a bool or one drawn element), never an array. Every method allocates nothing beyond\n"
     "its own return value, for fast, low-overhead generation inside ordinary Python loops\n"
@@ -18,7 +21,9 @@ constexpr MethodDecl kGeneratorNew{
     "The stream is xoshiro256++ seeded from `seed` (an int in [0, 2**64)) by SplitMix64;\n"
     "the same seed and the same calls give the same bits on every platform."};
 
-PyObject* generator_new(PyTypeObject*, std::uint64_t seed) { return new_generator(Generator::from_seed(seed)); }
+PyObject* generator_new(PyTypeObject*, std::uint64_t seed) {
+    return new_generator(Generator::from_seed(seed));
+}
 
 PyObject* new_from_type(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return construct<kGeneratorNew, generator_new>(type, args, kwargs);
@@ -33,7 +38,10 @@ void generator_dealloc(PyObject* self) {
 // --- state -------------------------------------------------------------------------------
 
 constexpr MethodDecl kState{
-    "Generator", "state", {}, Access::shared,
+    "Generator",
+    "state",
+    {},
+    Access::shared,
     "Returns the current state as a 5-element tuple (s0, s1, s2, s3, cached_normal):\n"
     "four plain integers, the engine words, and a float or None. The tuple can be written\n"
     "to JSON unchanged (None as null) and passed to from_state() later.\n\n"
@@ -53,7 +61,8 @@ PyObject* state(GeneratorObject* self) {
         }
         PyTuple_SET_ITEM(tuple, i, word);
     }
-    PyObject* cached = g.has_cached_normal ? PyFloat_FromDouble(g.cached_normal) : Py_NewRef(Py_None);
+    PyObject* cached =
+        g.has_cached_normal ? PyFloat_FromDouble(g.cached_normal) : Py_NewRef(Py_None);
     if (cached == nullptr) {
         Py_DECREF(tuple);
         return nullptr;
@@ -65,7 +74,10 @@ PyObject* state(GeneratorObject* self) {
 // --- from_state --------------------------------------------------------------------------
 
 constexpr MethodDecl kFromState{
-    "Generator", "from_state", {"state"}, Access::none,
+    "Generator",
+    "from_state",
+    {"state"},
+    Access::none,
     "Creates a generator that resumes from a tuple returned by state(): it produces\n"
     "exactly the values the saved generator would have produced from that point on,\n"
     "including a pending normal value. The argument must be a tuple (a list read back\n"
@@ -76,7 +88,8 @@ PyObject* from_state(PyObject*, TupleArg state) {
     PyObject* t = state.obj;
     const Py_ssize_t len = PyTuple_GET_SIZE(t);
     if (len != 5) {
-        PyErr_Format(PyExc_ValueError, "expected tuple of length 5, but got tuple of length %zd", len);
+        PyErr_Format(PyExc_ValueError, "expected tuple of length 5, but got tuple of length %zd",
+                     len);
         add_note("state");
         return nullptr;
     }
@@ -95,7 +108,8 @@ PyObject* from_state(PyObject*, TupleArg state) {
             return nullptr;
         }
         if (!std::isfinite(g.cached_normal))
-            return raise_value_error("from_state()'s cached-normal value must be finite (not NaN or infinite)");
+            return raise_value_error(
+                "from_state()'s cached-normal value must be finite (not NaN or infinite)");
         g.has_cached_normal = true;
     }
     return new_generator(g);
@@ -104,7 +118,10 @@ PyObject* from_state(PyObject*, TupleArg state) {
 // --- jump, split, spawn -------------------------------------------------------------------
 
 constexpr MethodDecl kJump{
-    "Generator", "jump", {}, Access::exclusive,
+    "Generator",
+    "jump",
+    {},
+    Access::exclusive,
     "Advances the state by 2**128 steps, so that the stream afterwards never overlaps the\n"
     "stream before. A pending normal value is kept. Mainly used through split() and\n"
     "spawn()."};
@@ -115,7 +132,10 @@ PyObject* jump(GeneratorObject* self) {
 }
 
 constexpr MethodDecl kSplit{
-    "Generator", "split", {"n"}, Access::exclusive,
+    "Generator",
+    "split",
+    {"n"},
+    Access::exclusive,
     "Returns n new independent generators for parallel work (one per worker), none\n"
     "overlapping each other or this generator, which is advanced past all of them:\n"
     "child i starts i * 2**128 steps ahead, and this generator ends (n + 1) * 2**128\n"
@@ -131,15 +151,16 @@ PyObject* split(GeneratorObject* self, std::uint64_t n) {
     if (!children.allocate(n, n > kChildrenPerPoll)) return nullptr;
     Xoshiro256PlusPlus w = self->gen.engine;
     SignalPoll poll;
-    const bool complete = in_blocks(n, kChildrenPerPoll, poll, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t i = begin; i < end; ++i) {
-            w.jump();
-            PyObject* child = new_generator(Generator{false, 0.0, w});
-            if (child == nullptr) return false;
-            children.set(i, child);
-        }
-        return true;
-    });
+    const bool complete =
+        in_blocks(n, kChildrenPerPoll, poll, [&](std::uint64_t begin, std::uint64_t end) {
+            for (std::uint64_t i = begin; i < end; ++i) {
+                w.jump();
+                PyObject* child = new_generator(Generator{false, 0.0, w});
+                if (child == nullptr) return false;
+                children.set(i, child);
+            }
+            return true;
+        });
     if (!complete) return nullptr;
     w.jump();
     self->gen.engine = w;
@@ -147,7 +168,10 @@ PyObject* split(GeneratorObject* self, std::uint64_t n) {
 }
 
 constexpr MethodDecl kSpawn{
-    "Generator", "spawn", {}, Access::exclusive,
+    "Generator",
+    "spawn",
+    {},
+    Access::exclusive,
     "Returns one new independent generator, like split(1)[0], for handing out child\n"
     "streams one at a time; this generator is advanced past the child (two jumps)."};
 
@@ -183,17 +207,39 @@ PyTypeObject* get_generator_type() noexcept {
     try {  // the tables and docstrings are built here, on first use
         // The method list, in the order the type documents it.
         static PyMethodDef methods[] = {
-            state_method(),       from_state_method(),   random_method(),
-            uniform_method(),     normal_method(),       exponential_method(),
-            bernoulli_method(),   integers_method(),     fill_method(),
-            choice_method(),      choices_method(),      bootstrap_indices_method(),
-            systematic_resample_method(), shuffle_method(), permutation_method(),
-            sample_method(),      multivariate_normal_method(), dirichlet_method(),
-            multinomial_method(), gamma_method(),        beta_method(),
-            chisquare_method(),   student_t_method(),    cauchy_method(),
-            laplace_method(),     lognormal_method(),    geometric_method(),
-            binomial_method(),    poisson_method(),      jump_method(),
-            spawn_method(),       split_method(),        {nullptr, nullptr, 0, nullptr},
+            state_method(),
+            from_state_method(),
+            random_method(),
+            uniform_method(),
+            normal_method(),
+            exponential_method(),
+            bernoulli_method(),
+            integers_method(),
+            fill_method(),
+            choice_method(),
+            choices_method(),
+            bootstrap_indices_method(),
+            systematic_resample_method(),
+            shuffle_method(),
+            permutation_method(),
+            sample_method(),
+            multivariate_normal_method(),
+            dirichlet_method(),
+            multinomial_method(),
+            gamma_method(),
+            beta_method(),
+            chisquare_method(),
+            student_t_method(),
+            cauchy_method(),
+            laplace_method(),
+            lognormal_method(),
+            geometric_method(),
+            binomial_method(),
+            poisson_method(),
+            jump_method(),
+            spawn_method(),
+            split_method(),
+            {nullptr, nullptr, 0, nullptr},
         };
         static PyType_Slot slots[] = {
             {Py_tp_new, reinterpret_cast<void*>(new_from_type)},
@@ -203,7 +249,11 @@ PyTypeObject* get_generator_type() noexcept {
             {0, nullptr},
         };
         static PyType_Spec spec = {
-            "builtins.Generator", sizeof(GeneratorObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots,
+            "builtins.Generator",
+            sizeof(GeneratorObject),
+            0,
+            Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
+            slots,
         };
         generator_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
     } catch (...) {

@@ -12,19 +12,26 @@ namespace drawkit::py {
 namespace {
 
 constexpr MethodDecl kGeometric{
-    "Generator", "geometric", {"p"}, Access::exclusive,
+    "Generator",
+    "geometric",
+    {"p"},
+    Access::exclusive,
     "Returns the number of trials up to and including the first success, each trial\n"
     "succeeding with probability p, so the smallest result is 1; discrete waiting times.\n\n"
     "One engine output, inverted through two logarithms; p = 1 returns 1 and consumes\n"
     "nothing, and p = 0 (a trial that never succeeds) is rejected."};
 
 PyObject* geometric(GeneratorObject* self, double p) {
-    if (auto invalid = check_geometric(p)) [[unlikely]] return raise_value_error(*invalid);
+    if (auto invalid = check_geometric(p)) [[unlikely]]
+        return raise_value_error(*invalid);
     return to_py(drawkit::geometric(self->gen.engine, p));
 }
 
 constexpr MethodDecl kBinomial{
-    "Generator", "binomial", {"n", "p"}, Access::exclusive,
+    "Generator",
+    "binomial",
+    {"n", "p"},
+    Access::exclusive,
     "Returns the number of successes in n independent trials, each succeeding with\n"
     "probability p.\n\n"
     "Implemented as n Bernoulli trials summed, one engine output each, so it is exact for\n"
@@ -35,15 +42,20 @@ constexpr MethodDecl kBinomial{
     "scalar draws with small n, where the per-call overhead dominates."};
 
 PyObject* binomial(GeneratorObject* self, std::uint64_t n, double p) {
-    if (auto invalid = require_probability(p)) [[unlikely]] return raise_value_error(*invalid);
+    if (auto invalid = require_probability(p)) [[unlikely]]
+        return raise_value_error(*invalid);
     SignalPoll poll;
     const std::uint64_t count = drawkit::binomial(self->gen.engine, n, p, poll);
-    if (poll.stopped()) [[unlikely]] return nullptr;
+    if (poll.stopped()) [[unlikely]]
+        return nullptr;
     return to_py(count);
 }
 
 constexpr MethodDecl kPoisson{
-    "Generator", "poisson", {"lam"}, Access::exclusive,
+    "Generator",
+    "poisson",
+    {"lam"},
+    Access::exclusive,
     "Returns a non-negative integer from a Poisson distribution with rate lam; event\n"
     "counts in a fixed interval.\n\n"
     "Below lam = 10 the multiplication method (about lam + 1 engine outputs); from 10 on,\n"
@@ -51,12 +63,16 @@ constexpr MethodDecl kPoisson{
     "Results too large for 64 bits saturate at 2**64 - 1."};
 
 PyObject* poisson(GeneratorObject* self, double lam) {
-    if (auto invalid = check_poisson(self->gen.engine, lam)) [[unlikely]] return raise_value_error(*invalid);
+    if (auto invalid = check_poisson(self->gen.engine, lam)) [[unlikely]]
+        return raise_value_error(*invalid);
     return to_py(drawkit::poisson(self->gen.engine, lam));
 }
 
 constexpr MethodDecl kMultinomial{
-    "Generator", "multinomial", {"n", "probs"}, Access::exclusive,
+    "Generator",
+    "multinomial",
+    {"n", "probs"},
+    Access::exclusive,
     "Returns the counts of n independent trials over the categories as a new list, one\n"
     "count per category, summing to n.\n\n"
     "Computed as n categorical draws, each the cumulative-probability scan of a single\n"
@@ -66,7 +82,8 @@ constexpr MethodDecl kMultinomial{
 
 PyObject* multinomial(GeneratorObject* self, std::uint64_t n, FloatSeq& probs) {
     const std::span<const double> p(probs.values);
-    if (auto invalid = check_multinomial(p)) [[unlikely]] return raise_value_error(*invalid);
+    if (auto invalid = check_multinomial(p)) [[unlikely]]
+        return raise_value_error(*invalid);
     std::vector<std::uint64_t> counts(p.size(), 0);
     SignalPoll poll;
     if (!drawkit::multinomial(self->gen.engine, n, p, counts.data(), poll)) return nullptr;

@@ -23,12 +23,16 @@ namespace {
 // tuple's own storage: the exact types, or subclasses that left both slots alone.
 inline bool has_builtin_storage(PyObject* o) noexcept {
     PyTypeObject* t = Py_TYPE(o);
-    if (t == &PyList_Type || t == &PyTuple_Type) [[likely]] return true;
-    PyTypeObject* base = PyList_Check(o) ? &PyList_Type : PyTuple_Check(o) ? &PyTuple_Type : nullptr;
+    if (t == &PyList_Type || t == &PyTuple_Type) [[likely]]
+        return true;
+    PyTypeObject* base = PyList_Check(o)    ? &PyList_Type
+                         : PyTuple_Check(o) ? &PyTuple_Type
+                                            : nullptr;
     if (base == nullptr) return false;
     const PySequenceMethods* mine = t->tp_as_sequence;
     const PySequenceMethods* theirs = base->tp_as_sequence;
-    return mine != nullptr && mine->sq_item == theirs->sq_item && mine->sq_length == theirs->sq_length;
+    return mine != nullptr && mine->sq_item == theirs->sq_item &&
+           mine->sq_length == theirs->sq_length;
 }
 
 // A sequence argument opened for one call: its length read once, its items read either
@@ -128,64 +132,76 @@ std::unique_ptr<std::uint64_t[]> index_buffer(std::uint64_t n) {
 
 // --- choice ----------------------------------------------------------------------------
 
-constexpr MethodDecl kChoice{"Generator", "choice", {"seq"}, Access::exclusive,
-                             "Returns one element of a non-empty sequence, which is not modified.\n\n"
-                             "The element is the sequence's own object; its position is one engine\n"
-                             "output reduced modulo the length."};
+constexpr MethodDecl kChoice{
+    "Generator",
+    "choice",
+    {"seq"},
+    Access::exclusive,
+    "Returns one element of a non-empty sequence, which is not modified.\n\n"
+    "The element is the sequence's own object; its position is one engine\n"
+    "output reduced modulo the length."};
 
 PyObject* choice(GeneratorObject* self, SequenceArg seq) {
     PyObject* o = seq.obj;
     // An exact list is by far the common argument: storage read, no Python code.
     if (PyList_CheckExact(o)) [[likely]] {
         const Py_ssize_t n = PyList_GET_SIZE(o);
-        if (n == 0) [[unlikely]] return raise_value_error(*check_choice(0));
+        if (n == 0) [[unlikely]]
+            return raise_value_error(*check_choice(0));
         const std::uint64_t j = self->gen.engine.next_below(static_cast<std::uint64_t>(n));
         return Py_NewRef(PyList_GET_ITEM(o, static_cast<Py_ssize_t>(j)));
     }
     SequenceReader reader;
     if (!reader.open(o)) return nullptr;
-    if (auto invalid = check_choice(reader.size())) [[unlikely]] return raise_value_error(*invalid);
+    if (auto invalid = check_choice(reader.size())) [[unlikely]]
+        return raise_value_error(*invalid);
     return reader.item(self->gen.engine.next_below(reader.size()));
 }
 
 // --- choices ---------------------------------------------------------------------------
 
-constexpr MethodDecl kChoices{"Generator", "choices", {"seq", "k"}, Access::exclusive,
-                              "Returns a new list of k elements drawn with replacement from a non-empty\n"
-                              "sequence; k may exceed the length. This is a bootstrap resample.\n\n"
-                              "The elements are the sequence's own objects; each position is one engine\n"
-                              "output reduced modulo the length, read at once."};
+constexpr MethodDecl kChoices{
+    "Generator",
+    "choices",
+    {"seq", "k"},
+    Access::exclusive,
+    "Returns a new list of k elements drawn with replacement from a non-empty\n"
+    "sequence; k may exceed the length. This is a bootstrap resample.\n\n"
+    "The elements are the sequence's own objects; each position is one engine\n"
+    "output reduced modulo the length, read at once."};
 
 PyObject* choices(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
     SequenceReader reader;
     if (!reader.open(seq.obj)) return nullptr;
     const std::uint64_t n = reader.size();
-    if (auto invalid = check_choices(n)) [[unlikely]] return raise_value_error(*invalid);
+    if (auto invalid = check_choices(n)) [[unlikely]]
+        return raise_value_error(*invalid);
     ResultList result;
     if (!result.allocate(k, reader.runs_python() || k > kPollBlock)) return nullptr;
     SignalPoll poll;
-    const bool complete = in_blocks(k, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
-        // After the allocation or a poll. Within a block only the item methods of a
-        // sequence read through the protocol run Python code, so a list's storage read
-        // here holds for the whole block. Local copies keep the reader and the engine in
-        // registers; the engine is written back however the block ends.
-        reader.refresh();
-        PyObject** const slots = result.slots();
-        Xoshiro256PlusPlus e = self->gen.engine;
-        std::uint64_t i = begin;
-        if (PyObject* const* items = reader.storage_covering(n)) [[likely]] {
-            for (; i < end; ++i) slots[i] = Py_NewRef(items[e.next_below(n)]);
-        } else {
-            const SequenceReader block_reader = reader;
-            for (; i < end; ++i) {
-                PyObject* item = block_reader.item(e.next_below(n));
-                if (item == nullptr) break;
-                slots[i] = item;
+    const bool complete =
+        in_blocks(k, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+            // After the allocation or a poll. Within a block only the item methods of a
+            // sequence read through the protocol run Python code, so a list's storage read
+            // here holds for the whole block. Local copies keep the reader and the engine in
+            // registers; the engine is written back however the block ends.
+            reader.refresh();
+            PyObject** const slots = result.slots();
+            Xoshiro256PlusPlus e = self->gen.engine;
+            std::uint64_t i = begin;
+            if (PyObject* const* items = reader.storage_covering(n)) [[likely]] {
+                for (; i < end; ++i) slots[i] = Py_NewRef(items[e.next_below(n)]);
+            } else {
+                const SequenceReader block_reader = reader;
+                for (; i < end; ++i) {
+                    PyObject* item = block_reader.item(e.next_below(n));
+                    if (item == nullptr) break;
+                    slots[i] = item;
+                }
             }
-        }
-        self->gen.engine = e;
-        return i == end;
-    });
+            self->gen.engine = e;
+            return i == end;
+        });
     if (!complete) return nullptr;
     return result.release();
 }
@@ -193,7 +209,10 @@ PyObject* choices(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
 // --- sample ----------------------------------------------------------------------------
 
 constexpr MethodDecl kSample{
-    "Generator", "sample", {"seq", "k"}, Access::exclusive,
+    "Generator",
+    "sample",
+    {"seq", "k"},
+    Access::exclusive,
     "Returns a new list of k distinct elements drawn without replacement; the sequence\n"
     "is not modified.\n\n"
     "A partial Fisher-Yates shuffle of a virtual copy: only k positions are touched,\n"
@@ -204,7 +223,8 @@ PyObject* sample(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
     SequenceReader reader;
     if (!reader.open(seq.obj)) return nullptr;
     const std::uint64_t n = reader.size();
-    if (auto invalid = check_sample(n, k)) [[unlikely]] return raise_value_error(*invalid);
+    if (auto invalid = check_sample(n, k)) [[unlikely]]
+        return raise_value_error(*invalid);
     ResultList result;
     if (!result.allocate(k, reader.runs_python() || k > kPollBlock)) return nullptr;
     reader.refresh();
@@ -220,7 +240,8 @@ PyObject* sample(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
             out.reset(reader.item(pos));
             return static_cast<bool>(out);
         },
-        [&result](std::uint64_t i, Ref&& element) noexcept { result.set(i, element.release()); }, poll);
+        [&result](std::uint64_t i, Ref&& element) noexcept { result.set(i, element.release()); },
+        poll);
     if (!complete) return nullptr;
     return result.release();
 }
@@ -228,7 +249,10 @@ PyObject* sample(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
 // --- shuffle ---------------------------------------------------------------------------
 
 constexpr MethodDecl kShuffle{
-    "Generator", "shuffle", {"seq"}, Access::exclusive,
+    "Generator",
+    "shuffle",
+    {"seq"},
+    Access::exclusive,
     "Shuffles a list in place, so that every ordering is equally likely, and returns None.\n\n"
     "Fisher-Yates: walks from the last index down to 1 and swaps each position with a\n"
     "uniformly drawn position at or before it. The list's own storage is permuted; its\n"
@@ -244,17 +268,18 @@ PyObject* shuffle(GeneratorObject* self, ListArg seq) {
     const std::size_t n = static_cast<std::size_t>(PyList_GET_SIZE(list));
     if (n < 2) Py_RETURN_NONE;
     SignalPoll poll;
-    const bool complete = in_blocks(n - 1, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
-        const std::size_t hi = n - static_cast<std::size_t>(begin);
-        if (static_cast<std::size_t>(PyList_GET_SIZE(list)) < hi) [[unlikely]] {
-            PyErr_SetString(PyExc_IndexError, "list index out of range");
-            return false;
-        }
-        Xoshiro256PlusPlus e = self->gen.engine;  // in registers for the block
-        shuffle_steps(e, PySequence_Fast_ITEMS(list), hi, n - static_cast<std::size_t>(end));
-        self->gen.engine = e;
-        return true;
-    });
+    const bool complete =
+        in_blocks(n - 1, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+            const std::size_t hi = n - static_cast<std::size_t>(begin);
+            if (static_cast<std::size_t>(PyList_GET_SIZE(list)) < hi) [[unlikely]] {
+                PyErr_SetString(PyExc_IndexError, "list index out of range");
+                return false;
+            }
+            Xoshiro256PlusPlus e = self->gen.engine;  // in registers for the block
+            shuffle_steps(e, PySequence_Fast_ITEMS(list), hi, n - static_cast<std::size_t>(end));
+            self->gen.engine = e;
+            return true;
+        });
     if (!complete) return nullptr;
     Py_RETURN_NONE;
 }
@@ -262,7 +287,10 @@ PyObject* shuffle(GeneratorObject* self, ListArg seq) {
 // --- permutation -----------------------------------------------------------------------
 
 constexpr MethodDecl kPermutation{
-    "Generator", "permutation", {"n"}, Access::exclusive,
+    "Generator",
+    "permutation",
+    {"n"},
+    Access::exclusive,
     "Returns a new list of the ints 0..n-1 in random order; nothing passed in is modified.\n\n"
     "The same walk as shuffle(), so shuffling list(range(n)) from the same state gives\n"
     "the same order."};
@@ -291,13 +319,17 @@ PyObject* permutation(GeneratorObject* self, std::uint64_t n) {
 // --- bootstrap_indices -------------------------------------------------------------------
 
 constexpr MethodDecl kBootstrapIndices{
-    "Generator", "bootstrap_indices", {"n"}, Access::exclusive,
+    "Generator",
+    "bootstrap_indices",
+    {"n"},
+    Access::exclusive,
     "Returns a new list of n indices in [0, n), drawn independently with replacement.\n\n"
     "The index form of choices(): a large dataset is resampled by row index without\n"
     "being copied. n must be at least 1."};
 
 PyObject* bootstrap_indices(GeneratorObject* self, std::uint64_t n) {
-    if (auto invalid = check_bootstrap_indices(n)) [[unlikely]] return raise_value_error(*invalid);
+    if (auto invalid = check_bootstrap_indices(n)) [[unlikely]]
+        return raise_value_error(*invalid);
     return index_list(n, [self](std::uint64_t* out, std::size_t len, SignalPoll& poll) {
         return drawkit::bootstrap_indices(self->gen.engine, out, len, poll);
     });
@@ -306,7 +338,10 @@ PyObject* bootstrap_indices(GeneratorObject* self, std::uint64_t n) {
 // --- systematic_resample -----------------------------------------------------------------
 
 constexpr MethodDecl kSystematicResample{
-    "Generator", "systematic_resample", {"weights", "n"}, Access::exclusive,
+    "Generator",
+    "systematic_resample",
+    {"weights", "n"},
+    Access::exclusive,
     "Returns a new list of n indices, each chosen with probability proportional to its\n"
     "weight, by systematic resampling: the low-variance resampling step of particle\n"
     "filters. One random offset and n evenly spaced points from it replace n independent\n"
@@ -326,7 +361,8 @@ PyObject* systematic_resample(GeneratorObject* self, FloatSeq& weights, std::uin
     if (!result.allocate(n, n > kPollBlock)) return nullptr;
     const auto indices = index_buffer(n);
     SignalPoll poll;
-    if (!drawkit::systematic_resample(u, weights.values, total, n, indices.get(), poll)) return nullptr;
+    if (!drawkit::systematic_resample(u, weights.values, total, n, indices.get(), poll))
+        return nullptr;
     if (!result.set_all(indices.get(), n)) return nullptr;
     return result.release();
 }
@@ -335,8 +371,12 @@ PyObject* systematic_resample(GeneratorObject* self, FloatSeq& weights, std::uin
 
 PyMethodDef choice_method() { return method_def<kChoice, choice>(); }
 PyMethodDef choices_method() { return method_def<kChoices, choices>(); }
-PyMethodDef bootstrap_indices_method() { return method_def<kBootstrapIndices, bootstrap_indices>(); }
-PyMethodDef systematic_resample_method() { return method_def<kSystematicResample, systematic_resample>(); }
+PyMethodDef bootstrap_indices_method() {
+    return method_def<kBootstrapIndices, bootstrap_indices>();
+}
+PyMethodDef systematic_resample_method() {
+    return method_def<kSystematicResample, systematic_resample>();
+}
 PyMethodDef shuffle_method() { return method_def<kShuffle, shuffle>(); }
 PyMethodDef permutation_method() { return method_def<kPermutation, permutation>(); }
 PyMethodDef sample_method() { return method_def<kSample, sample>(); }

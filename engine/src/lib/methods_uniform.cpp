@@ -7,48 +7,70 @@ namespace drawkit::py {
 
 namespace {
 
-constexpr MethodDecl kRandom{"Generator", "random", {}, Access::exclusive,
+constexpr MethodDecl kRandom{"Generator",
+                             "random",
+                             {},
+                             Access::exclusive,
                              "Returns a random float in [0, 1).\n\n"
                              "The top 53 bits of one engine output, scaled by 2**-53."};
 
 PyObject* random(GeneratorObject* self) { return to_py(next_f64(self->gen.engine)); }
 
-constexpr MethodDecl kUniform{"Generator", "uniform", {"low", "high"}, Access::exclusive,
-                              "Returns a random float in [low, high).\n\n"
-                              "Computed as low + (high - low) * u from one engine output; both bounds must\n"
-                              "be finite and high greater than low."};
+constexpr MethodDecl kUniform{
+    "Generator",
+    "uniform",
+    {"low", "high"},
+    Access::exclusive,
+    "Returns a random float in [low, high).\n\n"
+    "Computed as low + (high - low) * u from one engine output; both bounds must\n"
+    "be finite and high greater than low."};
 
 PyObject* uniform(GeneratorObject* self, double low, double high) {
-    if (auto invalid = check_uniform(low, high)) [[unlikely]] return raise_value_error(*invalid);
+    if (auto invalid = check_uniform(low, high)) [[unlikely]]
+        return raise_value_error(*invalid);
     return to_py(drawkit::uniform(self->gen.engine, low, high));
 }
 
-constexpr MethodDecl kIntegers{"Generator", "integers", {"low", "high"}, Access::exclusive,
-                               "Returns a random integer in [low, high).\n\n"
-                               "Both bounds are signed 64-bit integers; one engine output reduced modulo\n"
-                               "high - low, with no rejection step."};
+constexpr MethodDecl kIntegers{
+    "Generator",
+    "integers",
+    {"low", "high"},
+    Access::exclusive,
+    "Returns a random integer in [low, high).\n\n"
+    "Both bounds are signed 64-bit integers; one engine output reduced modulo\n"
+    "high - low, with no rejection step."};
 
 PyObject* integers(GeneratorObject* self, std::int64_t low, std::int64_t high) {
-    if (auto invalid = check_integers(low, high)) [[unlikely]] return raise_value_error(*invalid);
+    if (auto invalid = check_integers(low, high)) [[unlikely]]
+        return raise_value_error(*invalid);
     return to_py(drawkit::integers(self->gen.engine, low, high));
 }
 
-constexpr MethodDecl kBernoulli{"Generator", "bernoulli", {"p"}, Access::exclusive,
+constexpr MethodDecl kBernoulli{"Generator",
+                                "bernoulli",
+                                {"p"},
+                                Access::exclusive,
                                 "Returns True with probability p, and False otherwise."};
 
 PyObject* bernoulli(GeneratorObject* self, double p) {
-    if (auto invalid = require_probability(p)) [[unlikely]] return raise_value_error(*invalid);
+    if (auto invalid = require_probability(p)) [[unlikely]]
+        return raise_value_error(*invalid);
     return to_py(drawkit::bernoulli(self->gen.engine, p));
 }
 
-constexpr MethodDecl kFill{"Generator", "fill", {"buf"}, Access::exclusive,
-                           "Fills a bytearray with random bytes, in place, and returns None.\n\n"
-                           "An escape hatch for the occasional need of raw bytes: unlike every other\n"
-                           "method it produces a whole block per call. Each engine output supplies 8\n"
-                           "bytes, least significant first."};
+constexpr MethodDecl kFill{
+    "Generator",
+    "fill",
+    {"buf"},
+    Access::exclusive,
+    "Fills a bytearray with random bytes, in place, and returns None.\n\n"
+    "An escape hatch for the occasional need of raw bytes: unlike every other\n"
+    "method it produces a whole block per call. Each engine output supplies 8\n"
+    "bytes, least significant first."};
 
 PyObject* fill(GeneratorObject* self, ByteArrayArg buf) {
-    drawkit::fill(self->gen.engine, reinterpret_cast<unsigned char*>(PyByteArray_AS_STRING(buf.obj)),
+    drawkit::fill(self->gen.engine,
+                  reinterpret_cast<unsigned char*>(PyByteArray_AS_STRING(buf.obj)),
                   static_cast<std::size_t>(PyByteArray_GET_SIZE(buf.obj)));
     Py_RETURN_NONE;
 }

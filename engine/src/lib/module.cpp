@@ -35,7 +35,8 @@ int add_type(PyObject* module, PyTypeObject* type, const char* name) {
 
 int exec_module(PyObject* module) {
     if (PyInterpreterState_Get() != PyInterpreterState_Main()) {
-        PyErr_SetString(PyExc_ImportError, "module drawkit does not support loading in subinterpreters");
+        PyErr_SetString(PyExc_ImportError,
+                        "module drawkit does not support loading in subinterpreters");
         return -1;
     }
     if (add_type(module, get_generator_type(), "Generator") < 0) return -1;
