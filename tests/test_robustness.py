@@ -1,4 +1,4 @@
-"""Robustness: code run mid-call, signals, exhausted memory, subinterpreters, underflowing shapes."""
+"""Robustness: code run mid-call, signals, exhausted memory, subinterpreters, extreme shapes."""
 
 import gc
 import importlib.util
@@ -131,3 +131,20 @@ def test_tiny_shapes_follow_the_beta_distribution(a, draw):
     edges = [0.0, 1e-10, 0.5, 1 - 1e-10, 1.0]
     expected = np.diff(stats.beta.cdf(edges, a, a)) * len(values)
     assert stats.chisquare(np.histogram(values, edges)[0], expected).pvalue > 1e-3
+
+
+# Shapes so large that the gamma draws, each finite, sum past the largest double. The draws' spread
+# is about 1/sqrt(shape) of their size, so each share is its mean; summing to inf made them 0.0.
+@pytest.mark.parametrize(
+    "draw, means",
+    [
+        (lambda g: [g.beta(1e308, 1e308)], [0.5]),
+        (lambda g: [g.beta(1.5e308, 5e307)], [0.75]),
+        (lambda g: g.dirichlet([1e307] * 20), [0.05] * 20),
+        (lambda g: g.dirichlet([1e308, 1e308, 1.0]), [0.5, 0.5, 0.0]),
+    ],
+)
+def test_shares_of_draws_whose_sum_overflows(draw, means):
+    g = drawkit.Generator(13)
+    for _ in range(20):
+        assert draw(g) == pytest.approx(means, rel=1e-15, abs=1e-300)

@@ -195,6 +195,7 @@ Invalid check_systematic_resample(std::span<const double> weights, double& total
 // are scaled in place by 2^-64 (exact for every weight above 2^-958, and the smaller ones
 // are negligible beside a sum near 2^1024) and the new sum is returned; a finite total is
 // returned unchanged and the weights are left alone, so ordinary inputs keep their bits.
+// beta and dirichlet use it too, for gamma draws whose sum overflows.
 double rescale_overflowed_weights(std::span<double> weights, double total) noexcept;
 
 // The scan after the single engine output: u is its next_f64 value. Point i is

@@ -153,6 +153,11 @@ TEST(Reference, Distributions) {
         {"gamma(0.5, 1) @seed0", "0.04741673199200492", -1, "1.0707271825228197"},
         {"gamma(1, 1) @seed0", "0.10952990281789315"},
         {"beta(2, 3) @seed0", "0.11466549111208471"},
+        // Finite draws whose sum overflows: the draws are scaled by 2^-64 before the division.
+        // beta makes its two draws twice and ends where the first pass did. The third share is
+        // the gamma(1) draw 2.1608681371476766 over 2e308 (each scaled first).
+        {"beta(1e+308, 1e+308) @seed0", "0.5", 4, "none"},
+        {"dirichlet([1e+308, 1e+308, 1]) @seed0", "0.5 0.5 1.080434068573838e-308"},
         {"chisquare(3) @seed0", "0.6650228792907993"},
         {"student_t(5) @seed0", "-0.8734246688339767", 3, "none"},
         // The sampler's paths: accepted by the log test; rejected by it, then the squeeze; s <= 0,

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "../number_format.hpp"
+#include "../sampling.hpp"
 #include "gamma.hpp"
 #include "normal.hpp"
 
@@ -76,6 +77,10 @@ void dirichlet(Generator& g, std::span<const double> alpha, std::span<double> ou
     // Starting from -0.0 makes the first partial sum exactly out[0] (also for +0.0).
     double total = -0.0;
     for (std::size_t j = 0; j < k; ++j) total = total + out[j];
+    // Finite draws can still sum to +inf (shapes near 1e308), and every share would be 0.0:
+    // the draws are then scaled down as overflowing weights are. A finite total is kept.
+    if (!is_finite(total)) [[unlikely]]
+        total = rescale_overflowed_weights(out, total);
     // One rounded division per entry, not a product with a reciprocal.
     for (std::size_t j = 0; j < k; ++j) out[j] = out[j] / total;
 }

@@ -37,9 +37,10 @@ Invalid check_dirichlet(std::span<const double> alpha);
 // out[i] = g[i] / total with g[i] = standard_gamma(alpha[i]) drawn in index order, each
 // complete before the next, and total their left-to-right sum; when every g[i] is 0.0
 // (total 0.0), the shares come from the logarithms of the same draws instead
-// (gamma_shares_in_logs). Precondition: out.size() == alpha.size() >= 1 and
-// check_dirichlet passed. out may be alpha itself: entry i of alpha is read once, before
-// out[i] is first written.
+// (gamma_shares_in_logs); when the total overflows to +inf, the draws are first scaled by
+// 2^-64 (rescale_overflowed_weights) and divided by their new sum. Precondition: out.size() ==
+// alpha.size() >= 1 and check_dirichlet passed. out may be alpha itself: entry i of alpha is read
+// once, before out[i] is first written.
 void dirichlet(Generator& g, std::span<const double> alpha, std::span<double> out) noexcept;
 
 }  // namespace drawkit
