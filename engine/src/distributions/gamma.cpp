@@ -124,7 +124,8 @@ double beta_share_of_rare_sum(Generator& g, const Generator& start, double a, do
         return draws[0];
     }
     // The draws are made again rather than handed over, so that the fast path keeps nothing
-    // alive but the sum. A draw of +inf (a shape near the largest double) stays a NaN share.
+    // alive but the sum. Each is finite: for shapes this large the sampler returns
+    // d = shape - 1/3 itself (c * x is far below an ulp of 1, so v = 1).
     draws[0] = standard_gamma(g, a);
     draws[1] = standard_gamma(g, b);
     const double total = rescale_overflowed_weights(draws, sum);
