@@ -39,20 +39,10 @@ SITE_PAGE_OF = {
 }
 MARKDOWN_LINK = re.compile(r"(!?)\[([^\]]*)\]\(([^)\s]+)\)")
 PYTHON_FENCE = re.compile(r"^```(?:python|py)\s*$", re.MULTILINE)
+INLINE_CODE = re.compile(r"(`[^`]*`)")
+PROSE_POWER = re.compile(r"(?<=[\w)])\*\*(?=[\w(-])")
 # Literal blocks that do not hold Python, and so have nothing to run.
-NOT_PYTHON = {
-    "sh",
-    "bash",
-    "console",
-    "shell",
-    "text",
-    "none",
-    "cmake",
-    "c",
-    "cpp",
-    "c++",
-    "cython",
-}
+NOT_PYTHON = {"sh", "bash", "console", "text", "none", "c", "cpp", "cmake", "cython"}
 
 
 def site_markdown(text: str) -> str:
@@ -67,7 +57,22 @@ def site_markdown(text: str) -> str:
             return f"{bang}[{label}]({page})"
         return label  # a repository file the site does not publish: keep the words only
 
-    return PYTHON_FENCE.sub("```{testcode}", MARKDOWN_LINK.sub(retarget, text))
+    return PYTHON_FENCE.sub("```{testcode}", MARKDOWN_LINK.sub(retarget, literal_powers(text)))
+
+
+def literal_powers(text: str) -> str:
+    """Escapes the `**` of powers written in prose (2**64), which Markdown reads as bold."""
+    lines, in_fence = [], False
+    for line in text.splitlines():
+        if line.startswith("```"):
+            in_fence = not in_fence
+        elif not in_fence:
+            # Odd pieces are inline code, where a backslash would show: leave them as they are.
+            pieces = INLINE_CODE.split(line)
+            pieces[::2] = [PROSE_POWER.sub(r"\\*\\*", piece) for piece in pieces[::2]]
+            line = "".join(pieces)
+        lines.append(line)
+    return "\n".join(lines)
 
 
 def repo_section(path: Path, title: str) -> list[str] | None:
