@@ -100,7 +100,8 @@ def check_browser(site: Path, shots: Path) -> list[str]:
     page.feed(chromium("--virtual-time-budget=15000", "--dump-dom", search))
     if not any(link.startswith("api.html#") and "poisson" in link for link in page.links):
         problems.append("search.html?q=poisson: no result links to the API page's poisson")
-    print(f"browser: index and API page rendered, screenshots in {shots}; search finds poisson")
+    if not problems:
+        print(f"browser: index and API page render (screenshots in {shots}); search finds poisson")
     return problems
 
 

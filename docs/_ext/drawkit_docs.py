@@ -12,6 +12,7 @@ reference for a module that may be absent, and two guards that keep the site hon
   literal include of a tested example file fails the build (as a warning, under -W).
 - Every public method of `Generator` and `Categorical` must appear in the API reference: one added
   to the module and not to the page fails the build.
+- Every documented class and method must show its parameters, from its text signature.
 """
 
 from __future__ import annotations
@@ -147,9 +148,17 @@ def check_api_complete(app: Sphinx, env) -> None:
                 logger.warning(f"{name} is missing from the API reference")
 
 
+def check_signature(app: Sphinx, what: str, name: str, obj, options, signature, annotation) -> None:
+    # A compiled method shows its parameters only through its text signature; without one the
+    # page would show a bare name, and the parameters would have to be typed in by hand.
+    if what in ("class", "method", "function") and signature is None:
+        logger.warning(f"{name} has no text signature: its parameters would not show")
+
+
 def setup(app: Sphinx) -> dict[str, object]:
     app.add_directive("repo-section", RepoSection)
     app.add_directive("optional-automodule", OptionalAutomodule)
     app.connect("doctree-read", check_examples_run)
     app.connect("env-check-consistency", check_api_complete)
+    app.connect("autodoc-process-signature", check_signature)
     return {"parallel_read_safe": True, "parallel_write_safe": True}
