@@ -42,8 +42,9 @@ MARKDOWN_LINK = re.compile(r"(!?)\[([^\]]*)\]\(([^)\s]+)\)")
 PYTHON_FENCE = re.compile(r"^```(?:python|py)\s*$", re.MULTILINE)
 INLINE_CODE = re.compile(r"(`[^`]*`)")
 PROSE_POWER = re.compile(r"(?<=[\w)])\*\*(?=[\w(-])")
-# Literal blocks that do not hold Python, and so have nothing to run.
-NOT_PYTHON = {"sh", "bash", "console", "text", "none", "c", "cpp", "cmake", "cython"}
+# Literal blocks marked as Python. An unmarked block (a docstring's `::`) counts as Python when it
+# holds a prompt: it may as well be C, and a C snippet has nothing to run.
+PYTHON = {"python", "python3", "py", "pycon", "ipython"}
 
 
 def site_markdown(text: str) -> str:
@@ -116,17 +117,23 @@ class OptionalAutomodule(SphinxDirective):
         name = self.arguments[0]
         if importlib.util.find_spec(name) is None:
             logger.info(f"{name} is not installed: its reference is left out of this build")
-            text = f"The reference of `{name}` appears here when the module is installed."
-            return [nodes.note("", nodes.paragraph(text=text))]
+            words = [nodes.Text("The reference of "), nodes.literal(text=name)]
+            words.append(nodes.Text(" appears here when the module is installed."))
+            return [nodes.note("", nodes.paragraph("", "", *words))]
+        # Run from an eval-rst block, so the generated reference is parsed as reStructuredText.
         container = nodes.container()
-        rst = [f".. automodule:: {name}", "   :members:"]
-        self.state.nested_parse(StringList(["```{eval-rst}", *rst, "```"]), 0, container)
+        rst = StringList(
+            [f".. automodule:: {name}", "   :members:"], source=self.get_source_info()[0]
+        )
+        self.state.nested_parse(rst, self.content_offset, container)
         return container.children
 
 
 def check_examples_run(app: Sphinx, doctree: nodes.document) -> None:
     for block in doctree.findall(nodes.literal_block):
-        if "testnodetype" in block or block.get("language", "python") in NOT_PYTHON:
+        language = block.get("language")
+        python = language in PYTHON or (language in (None, "default") and ">>>" in block.astext())
+        if "testnodetype" in block or not python:
             continue
         source = block.get("source", "")
         if source.startswith(str(ROOT / "examples")):
