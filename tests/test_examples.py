@@ -15,6 +15,10 @@ RUNS = [
     ["examples/bootstrap_ci.py", "95% CI"],
     ["examples/parallel_workers.py", "parallel == serial: True"],
     ["examples/checkpoint_resume.py", "resumed stream identical: True"],
+    [
+        "examples/montecarlo_dask.py",
+        "bit-identical for 1, 2 and 4 workers and the serial loop: True",
+    ],
     ["-m", "mypy.stubtest", "drawkit", ""],
     ["-m", "mypy", "--strict", "--no-incremental", "examples", ""],
     [
