@@ -5,6 +5,7 @@
 #include <string>
 
 #include "number_format.hpp"
+#include "ref.hpp"
 
 namespace drawkit::py {
 
@@ -76,6 +77,11 @@ PyObject* raise_current_exception() noexcept {
         PyErr_SetString(PyExc_RuntimeError, "unexpected C++ exception");
     }
     return nullptr;
+}
+
+void raise_no_room(std::uint64_t n) noexcept {
+    PyErr_Format(PyExc_MemoryError, "cannot allocate a result of %llu elements",
+                 static_cast<unsigned long long>(n));
 }
 
 PyObject* raise_value_error(const std::string& message) {
@@ -169,17 +175,37 @@ bool Kind<FloatSeq>::convert(PyObject* o, FloatSeq& out) {
         return false;
     }
     std::vector<double>& v = out.values;
+    // A long sequence takes a while to convert: the loops poll between blocks of items,
+    // so Ctrl-C stops them (the call then returns with KeyboardInterrupt, before any draw).
+    SignalPoll poll;
+    const auto convert_item = [&v](PyObject* item) {
+        double d;
+        const bool ok = Kind<double>::convert(item, d);
+        Py_DECREF(item);
+        if (ok) v.push_back(d);  // within the reservation where there is one
+        return ok;
+    };
     if (PyList_CheckExact(o) || PyTuple_CheckExact(o)) {
         // Exact lists and tuples iterate over their own storage; read it directly. Item
-        // conversions may run Python code that resizes a list, so re-read the size.
-        v.reserve(static_cast<std::size_t>(PySequence_Fast_GET_SIZE(o)));
-        for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(o); ++i) {
-            PyObject* item = Py_NewRef(PySequence_Fast_GET_ITEM(o, i));
-            double d;
-            const bool ok = Kind<double>::convert(item, d);
-            Py_DECREF(item);
-            if (!ok) return false;
-            v.push_back(d);
+        // conversions, and a poll, may run Python code that resizes a list, so the size is
+        // read again for every item. Items appended meanwhile are taken after the blocks:
+        // only Python code appends them, and that code answers signals itself.
+        const std::uint64_t first_size = static_cast<std::uint64_t>(PySequence_Fast_GET_SIZE(o));
+        v.reserve(static_cast<std::size_t>(first_size));
+        Py_ssize_t i = 0;
+        const auto next = [&]() {
+            return convert_item(Py_NewRef(PySequence_Fast_GET_ITEM(o, i++)));
+        };
+        const bool complete =
+            in_blocks(first_size, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+                for (std::uint64_t n = begin; n < end && i < PySequence_Fast_GET_SIZE(o); ++n) {
+                    if (!next()) return false;
+                }
+                return true;
+            });
+        if (!complete) return false;
+        while (i < PySequence_Fast_GET_SIZE(o)) {
+            if (!next()) return false;
         }
         return true;
     }
@@ -191,25 +217,22 @@ bool Kind<FloatSeq>::convert(PyObject* o, FloatSeq& out) {
     } else {
         v.reserve(static_cast<std::size_t>(hint < (1 << 20) ? hint : (1 << 20)));
     }
-    PyObject* it = PyObject_GetIter(o);
-    if (it == nullptr) return false;
-    while (PyObject* item = PyIter_Next(it)) {
-        double d;
-        const bool ok = Kind<double>::convert(item, d);
-        Py_DECREF(item);
-        if (!ok) {
-            Py_DECREF(it);
-            return false;
+    const Ref it(PyObject_GetIter(o));
+    if (!it) return false;
+    // Blocks without end: the iterator decides the length, and the loop stops there.
+    bool exhausted = false;
+    in_blocks(UINT64_MAX, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t n = begin; n < end; ++n) {
+            PyObject* item = PyIter_Next(it.get());
+            if (item == nullptr) {
+                exhausted = true;
+                return false;
+            }
+            if (!convert_item(item)) return false;
         }
-        try {
-            v.push_back(d);
-        } catch (...) {
-            Py_DECREF(it);
-            throw;
-        }
-    }
-    Py_DECREF(it);
-    return !PyErr_Occurred();
+        return true;
+    });
+    return exhausted && !PyErr_Occurred();
 }
 
 bool Kind<ListArg>::convert(PyObject* o, ListArg& out) noexcept {
@@ -323,17 +346,17 @@ bool bind_dict(const MethodDecl& decl, PyObject* const* positional, Py_ssize_t n
     std::vector<PyObject*> stack;
     stack.reserve(static_cast<std::size_t>(nargs + nkw));
     stack.assign(positional, positional + nargs);
-    PyObject* kwnames = PyTuple_New(nkw);
-    if (kwnames == nullptr) return false;
+    // Held by a guard: bind_vector builds its messages in std::string, whose bad_alloc
+    // leaves through here.
+    const Ref kwnames(PyTuple_New(nkw));
+    if (!kwnames) return false;
     Py_ssize_t pos = 0, k = 0;
     PyObject *key, *value;
     while (PyDict_Next(kwargs, &pos, &key, &value)) {
-        PyTuple_SET_ITEM(kwnames, k++, Py_NewRef(key));
+        PyTuple_SET_ITEM(kwnames.get(), k++, Py_NewRef(key));
         stack.push_back(value);  // within the reservation: cannot throw
     }
-    const bool ok = bind_vector(decl, stack.data(), nargs, kwnames, out);
-    Py_DECREF(kwnames);
-    return ok;
+    return bind_vector(decl, stack.data(), nargs, kwnames.get(), out);
 }
 
 }  // namespace
