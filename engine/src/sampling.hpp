@@ -95,6 +95,16 @@ bool bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n,
 
 // --- partial Fisher-Yates (sample without replacement) -----------------------------------
 
+// A hint to bring the cache line of p in ahead of its use; nothing where the compiler
+// offers no such hint.
+inline void prefetch(const void* p) noexcept {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(p);
+#else
+    static_cast<void>(p);
+#endif
+}
+
 // Draws k of the n positions of a sequence without replacement by running the first k
 // steps of a forward Fisher-Yates shuffle on a virtual copy A of it: step i swaps A[i]
 // with A[j], j = i + (next_u64 mod (n - i)), and emits the new A[i]. Two forms run the
@@ -246,33 +256,58 @@ bool partial_fisher_yates(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t 
                      });
 }
 
-// The array form: A as an array of Index, the first k steps run on it in place, and
-// emit(i, pos) -> bool told the position that step i brings to the front (false: stop,
-// the caller keeps its error). The array comes zeroed from calloc, an entry of 0 standing
-// for the position itself and any other entry for its value plus one, so nothing is
-// written up front and the pages are handed out zeroed as the steps first touch them.
-// Index must hold n. Returns false when emit failed, after i + 1 outputs for a failure in
-// step i, or when `poll` stopped the loop between blocks. Throws std::bad_alloc for an
-// array that cannot be had, before any output is consumed.
-template <typename Index, typename Emit>
-bool sample_positions(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t k, Emit&& emit,
-                      const Poll& poll = {}) {
+// The array form: A as an array `a` of n Index entries, zeroed by the caller (calloc hands
+// out zero pages as they are first touched, so a huge array costs nothing up front). An
+// entry of 0 stands for the position itself and any other for its value plus one. Step i
+// leaves in a[i] the position it emits, so that on success a[0..k) holds the k positions
+// in emission order. Index must hold n. Returns false when `poll` stopped the loop.
+//
+// The slot a step touches is one random read in an array of up to gigabytes; the engine
+// outputs do not depend on the array, so each step's j is drawn kLookahead steps early
+// (within a block, in the same order) and its slot fetched meanwhile.
+template <typename Index>
+bool sample_positions(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t k, Index* a,
+                      const Poll& poll = {}) noexcept {
     static_assert(std::is_unsigned_v<Index>);
-    const std::unique_ptr<Index, decltype(&std::free)> positions(
-        static_cast<Index*>(std::calloc(static_cast<std::size_t>(n), sizeof(Index))), &std::free);
-    if (n != 0 && positions == nullptr) throw std::bad_alloc();
-    Index* const a = positions.get();
+    constexpr std::uint64_t kLookahead = 8;
     return in_blocks(e, k, kPollBlock, poll,
                      [&](Xoshiro256PlusPlus& engine, std::uint64_t begin, std::uint64_t end) {
-                         for (std::uint64_t i = begin; i < end; ++i) {
+                         std::uint64_t ahead[kLookahead];
+                         const auto draw = [&](std::uint64_t i) {
                              const std::uint64_t j = i + engine.next_u64() % (n - i);
+                             prefetch(&a[j]);
+                             ahead[i % kLookahead] = j;
+                         };
+                         for (std::uint64_t i = begin; i < end && i < begin + kLookahead; ++i)
+                             draw(i);
+                         for (std::uint64_t i = begin; i < end; ++i) {
+                             const std::uint64_t j = ahead[i % kLookahead];
+                             if (end - i > kLookahead) draw(i + kLookahead);
                              const std::uint64_t at_j = a[j] == 0 ? j : a[j] - 1U;
                              a[j] = a[i] == 0 ? static_cast<Index>(i + 1) : a[i];
-                             if (!emit(i, at_j)) return false;
+                             a[i] = static_cast<Index>(at_j);
                          }
-                         return true;
                      });
 }
+
+// An array of n zeroed T from calloc, released with the scope; std::bad_alloc when it
+// cannot be had.
+template <typename T>
+class ZeroedArray {
+public:
+    explicit ZeroedArray(std::uint64_t n) {
+        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_alloc();
+        p_ = static_cast<T*>(std::calloc(n == 0 ? 1 : static_cast<std::size_t>(n), sizeof(T)));
+        if (p_ == nullptr) throw std::bad_alloc();
+    }
+    ZeroedArray(const ZeroedArray&) = delete;
+    ZeroedArray& operator=(const ZeroedArray&) = delete;
+    ~ZeroedArray() { std::free(p_); }
+    T* get() const noexcept { return p_; }
+
+private:
+    T* p_ = nullptr;
+};
 
 // --- systematic resampling -----------------------------------------------------------------
 

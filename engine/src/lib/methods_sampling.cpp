@@ -212,6 +212,37 @@ bool uses_position_array(const SequenceReader& reader, std::uint64_t n, std::uin
     return n <= UINT32_MAX ? n / 8 <= k : n / 4 <= k;
 }
 
+// The array form of sample() for a list or tuple: the positions first, all k of them,
+// then the elements in one pass, which reads ahead (the positions are known by then) so
+// that the random reads of the storage and the elements overlap. Reading runs no Python
+// code; a list shrunk at a poll fails at the first position beyond its end, as its item
+// method would.
+template <typename Index, typename PollFn>
+bool sample_from_array(GeneratorObject* self, SequenceReader& reader, std::uint64_t n,
+                       std::uint64_t k, ResultList& result, PollFn& poll) {
+    const ZeroedArray<Index> positions(n);
+    const Index* const a = positions.get();
+    if (!sample_positions(self->gen.engine, n, k, positions.get(), poll)) return false;
+    constexpr std::uint64_t kAhead = 8;
+    return in_blocks(k, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        PyObject** const slots = result.slots();
+        if (PyObject* const* items = reader.storage_covering(n)) [[likely]] {
+            for (std::uint64_t i = begin; i < end; ++i) {
+                if (end - i > 2 * kAhead) prefetch(&items[a[i + 2 * kAhead]]);
+                if (end - i > kAhead) prefetch(items[a[i + kAhead]]);
+                slots[i] = Py_NewRef(items[a[i]]);
+            }
+            return true;
+        }
+        for (std::uint64_t i = begin; i < end; ++i) {
+            PyObject* item = reader.item(a[i]);
+            if (item == nullptr) return false;
+            slots[i] = item;
+        }
+        return true;
+    });
+}
+
 PyObject* sample(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
     SequenceReader reader;
     if (!reader.open(seq.obj)) return nullptr;
@@ -229,17 +260,9 @@ PyObject* sample(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
     };
     bool complete;
     if (uses_position_array(reader, n, k)) {
-        // Reading a list or tuple runs no Python code, so each element can be read when
-        // its step emits it; a list shrunk meanwhile fails as its item method would.
-        const auto emit = [&reader, &result](std::uint64_t i, std::uint64_t pos) noexcept {
-            PyObject* item = reader.item(pos);
-            if (item == nullptr) return false;
-            result.set(i, item);
-            return true;
-        };
         complete = n <= UINT32_MAX
-                       ? sample_positions<std::uint32_t>(self->gen.engine, n, k, emit, poll)
-                       : sample_positions<std::uint64_t>(self->gen.engine, n, k, emit, poll);
+                       ? sample_from_array<std::uint32_t>(self, reader, n, k, result, poll)
+                       : sample_from_array<std::uint64_t>(self, reader, n, k, result, poll);
     } else {
         complete = partial_fisher_yates<PyObject*>(
             self->gen.engine, n, k,
