@@ -38,22 +38,28 @@ def test_list_cleared_by_a_finaliser_during_the_call(method):
     g.random()
 
 
-# SIGALRM comes from the kernel: a Python timer thread could not send a signal while the call holds the interpreter lock.
-# Each call is retried, the alarm later each time, until it lands inside the draws: the state is then neither the one
-# before nor the one after the call, which only a poll between two blocks can leave. A long float argument is converted
-# before any draw, and its rows only need the state left as it was (without a poll the call would run to its end).
+# SIGALRM comes from the kernel: a Python timer thread could not send a signal while the call
+# holds the interpreter lock. Each call is retried, the alarm later each time, until it lands
+# inside the draws: the state is then neither the one before nor the one after the call, which
+# only a poll between two blocks can leave. A long float argument is converted before any draw:
+# its rows need the state left as it was (with no poll, the call would run to its end).
 INTERRUPTED = """
 import signal, drawkit
 signal.signal(signal.SIGALRM, signal.default_int_handler)
 big, floats, buf = [None] * 4_000_000, [1.0] * 8_000_000, bytearray(1 << 27)
-rows = [("binomial", False, lambda g: g.binomial(10**12, 0.5)),
-        ("multinomial", False, lambda g: g.multinomial(10**12, [0.5, 0.5])),
-        ("shuffle", True, lambda g: g.shuffle(big)), ("choices", True, lambda g: g.choices(big, len(big))),
-        ("fill", True, lambda g: g.fill(buf)), ("dirichlet", True, lambda g: g.dirichlet(floats[:2_000_000])),
-        ("sample list", True, lambda g: g.sample(big, len(big))),
-        ("sample range", True, lambda g: g.sample(range(10**9), 10**6)),
-        ("float conversion", None, lambda g: g.systematic_resample(floats, 1)),
-        ("multivariate_normal", None, lambda g: g.multivariate_normal(floats[:2000], floats[:4_000_000]))]
+mean, factor = floats[:2048], floats[: 2048**2]
+rows = [
+    ("binomial", False, lambda g: g.binomial(10**12, 0.5)),
+    ("multinomial", False, lambda g: g.multinomial(10**12, [0.5, 0.5])),
+    ("shuffle", True, lambda g: g.shuffle(big)),
+    ("choices", True, lambda g: g.choices(big, len(big))),
+    ("fill", True, lambda g: g.fill(buf)),
+    ("dirichlet", True, lambda g: g.dirichlet(floats[:2_000_000])),
+    ("sample list", True, lambda g: g.sample(big, len(big))),
+    ("sample range", True, lambda g: g.sample(range(10**9), 10**6)),
+    ("float conversion", None, lambda g: g.systematic_resample(floats, 1)),
+    ("multivariate_normal", None, lambda g: g.multivariate_normal(mean, factor)),
+]
 for name, runs_to_end, call in rows:
     ends = [drawkit.Generator(5).state()]
     if runs_to_end:
