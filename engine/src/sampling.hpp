@@ -200,10 +200,11 @@ struct KeepElement {
 
 // read(pos, T& out) -> bool fetches item pos of the real sequence as a new element (false:
 // stop, the caller keeps its error); emit(i, T) receives the i-th result and owns it from
-// then on; drop(T&) releases an element that is not kept. Within a step the reads happen
-// in the order A[j], then A[i], each from the map when present, so an unmapped j = i is
-// read twice. Returns false when a read failed, after i + 1 outputs for a failure in step
-// i; every element read and not emitted is dropped on every path.
+// then on, and may answer bool (false: stop, as for a read); drop(T&) releases an element
+// that is not kept. Within a step the reads happen in the order A[j], then A[i], each from
+// the map when present, so an unmapped j = i is read twice. Returns false when a read or
+// an emit failed, after i + 1 outputs for a failure in step i; every element read and not
+// emitted is dropped on every path.
 //
 // Requires k <= n. Precisely k outputs are consumed when every read succeeds; `poll` is
 // asked between blocks of steps, and stopping there also returns false. The table may
@@ -219,38 +220,50 @@ bool partial_fisher_yates(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t 
         v = moved.take(slot);
         return true;
     };
+    const auto give = [&](std::uint64_t i, T& v) -> bool {
+        if constexpr (std::is_void_v<std::invoke_result_t<Emit&, std::uint64_t, T&&>>) {
+            emit(i, std::move(v));
+            return true;
+        } else {
+            return static_cast<bool>(emit(i, std::move(v)));
+        }
+    };
+    // Step i; false when a read or an emit failed.
+    const auto step = [&](Xoshiro256PlusPlus& engine, std::uint64_t i) -> bool {
+        const std::uint64_t j = i + engine.next_u64() % (n - i);
+        T at_j{};
+        const std::uint64_t slot_j = moved.slot(j);
+        if (!take(j, slot_j, at_j)) return false;
+        if (j == i) {
+            // A[i] is A[j] itself. Unmapped, item i is read a second time; that element is
+            // not kept, since A[i] is emitted and never looked up again.
+            if (!moved.found(slot_j)) {
+                T again{};
+                const bool ok = read(i, again);
+                if (!ok) {
+                    drop(at_j);
+                    return false;
+                }
+                drop(again);
+            }
+            return give(i, at_j);
+        }
+        T at_i{};
+        if (!take(i, moved.slot(i), at_i)) {
+            drop(at_j);
+            return false;
+        }
+        if (!give(i, at_j)) {
+            drop(at_i);
+            return false;
+        }
+        moved.put(slot_j, j, at_i);
+        return true;
+    };
     return in_blocks(e, k, kPollBlock, poll,
                      [&](Xoshiro256PlusPlus& engine, std::uint64_t begin, std::uint64_t end) {
                          for (std::uint64_t i = begin; i < end; ++i) {
-                             const std::uint64_t j = i + engine.next_u64() % (n - i);
-                             T at_j{};
-                             const std::uint64_t slot_j = moved.slot(j);
-                             if (!take(j, slot_j, at_j)) return false;
-
-                             if (j == i) {
-                                 // A[i] is A[j] itself. Unmapped, item i is read a second
-                                 // time; that element is not kept, since A[i] is emitted and
-                                 // never looked up again.
-                                 if (!moved.found(slot_j)) {
-                                     T again{};
-                                     const bool ok = read(i, again);
-                                     if (ok) drop(again);
-                                     if (!ok) {
-                                         drop(at_j);
-                                         return false;
-                                     }
-                                 }
-                                 emit(i, std::move(at_j));
-                                 continue;
-                             }
-
-                             T at_i{};
-                             if (!take(i, moved.slot(i), at_i)) {
-                                 drop(at_j);
-                                 return false;
-                             }
-                             emit(i, std::move(at_j));
-                             moved.put(slot_j, j, at_i);
+                             if (!step(engine, i)) return false;
                          }
                          return true;
                      });

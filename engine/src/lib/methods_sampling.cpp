@@ -202,21 +202,25 @@ constexpr MethodDecl kSample{
     "a dictionary standing in for the positions swapped so far, so it stays fast when\n"
     "k is much smaller than the length. The elements are the sequence's own objects."};
 
-// Whether sample() runs on an array of positions rather than the position map: only for
-// sequences read without running Python code (the map reads each element when its
-// position is first touched, in an order any item method could observe), and only where
-// the array is the smaller: 4 bytes per position of the sequence (8 from 2^32 on) against
-// 32 bytes per step for the map.
-bool uses_position_array(const SequenceReader& reader, std::uint64_t n, std::uint64_t k) {
-    if (reader.runs_python()) return false;
+// Whether reading an item of the sequence is invisible: a list or tuple read from its
+// storage, or a range (which cannot be subclassed), whose items are computed. sample() may then
+// draw positions only and read each element once, when its step emits it, instead of when its
+// position is first touched: the result is the same, and the map holds no elements.
+bool reads_are_invisible(const SequenceReader& reader, PyObject* seq) {
+    return !reader.runs_python() || PyRange_Check(seq);
+}
+
+// Whether sample() on such a sequence runs on an array of positions rather than the
+// position map: where the array is the smaller, at 4 bytes per position of the sequence
+// (8 from 2^32 on) against 32 bytes per step for the map.
+bool uses_position_array(std::uint64_t n, std::uint64_t k) {
     return n <= UINT32_MAX ? n / 8 <= k : n / 4 <= k;
 }
 
-// The array form of sample() for a list or tuple: the positions first, all k of them,
-// then the elements in one pass, which reads ahead (the positions are known by then) so
-// that the random reads of the storage and the elements overlap. Reading runs no Python
-// code; a list shrunk at a poll fails at the first position beyond its end, as its item
-// method would.
+// The array form of sample() for invisible reads: the positions first, all k of them,
+// then the elements in one pass, which for a list or tuple reads ahead (the positions are
+// known by then) so that the random reads of the storage and the elements overlap. A list
+// shrunk at a poll fails at the first position beyond its end, as its item method would.
 template <typename Index, typename PollFn>
 bool sample_from_array(GeneratorObject* self, SequenceReader& reader, std::uint64_t n,
                        std::uint64_t k, ResultList& result, PollFn& poll) {
@@ -259,11 +263,7 @@ PyObject* sample(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
         return true;
     };
     bool complete;
-    if (uses_position_array(reader, n, k)) {
-        complete = n <= UINT32_MAX
-                       ? sample_from_array<std::uint32_t>(self, reader, n, k, result, poll)
-                       : sample_from_array<std::uint64_t>(self, reader, n, k, result, poll);
-    } else {
+    if (!reads_are_invisible(reader, seq.obj)) {
         complete = partial_fisher_yates<PyObject*>(
             self->gen.engine, n, k,
             [&reader](std::uint64_t pos, PyObject*& out) noexcept {
@@ -272,6 +272,30 @@ PyObject* sample(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
             },
             [&result](std::uint64_t i, PyObject* element) noexcept { result.set(i, element); },
             poll, [](PyObject*& element) noexcept { Py_XDECREF(element); });
+    } else if (uses_position_array(n, k)) {
+        complete = n <= UINT32_MAX
+                       ? sample_from_array<std::uint32_t>(self, reader, n, k, result, poll)
+                       : sample_from_array<std::uint64_t>(self, reader, n, k, result, poll);
+    } else {
+        // The map of positions: a position stands for the element there.
+        bool read_failed = false;
+        complete = partial_fisher_yates<std::uint64_t>(
+            self->gen.engine, n, k,
+            [](std::uint64_t pos, std::uint64_t& out) noexcept {
+                out = pos;
+                return true;
+            },
+            [&](std::uint64_t i, std::uint64_t pos) noexcept {
+                if (read_failed) return;
+                PyObject* item = reader.item(pos);
+                if (item == nullptr) {
+                    read_failed = true;
+                    return;
+                }
+                result.set(i, item);
+            },
+            poll);
+        complete = complete && !read_failed;
     }
     if (!complete) return nullptr;
     return result.release();
