@@ -203,9 +203,10 @@ constexpr MethodDecl kSample{
     "k is much smaller than the length. The elements are the sequence's own objects."};
 
 // Whether reading an item of the sequence is invisible: a list or tuple read from its
-// storage, or a range (which cannot be subclassed), whose items are computed. sample() may then
-// draw positions only and read each element once, when its step emits it, instead of when its
-// position is first touched: the result is the same, and the map holds no elements.
+// storage, or a range (which cannot be subclassed), whose items are computed. sample()
+// may then draw positions only and read each element once, when its step emits it,
+// instead of when its position is first touched: the result is the same, and the map
+// holds no elements.
 bool reads_are_invisible(const SequenceReader& reader, PyObject* seq) {
     return !reader.runs_python() || PyRange_Check(seq);
 }
@@ -278,24 +279,19 @@ PyObject* sample(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
                        : sample_from_array<std::uint64_t>(self, reader, n, k, result, poll);
     } else {
         // The map of positions: a position stands for the element there.
-        bool read_failed = false;
         complete = partial_fisher_yates<std::uint64_t>(
             self->gen.engine, n, k,
             [](std::uint64_t pos, std::uint64_t& out) noexcept {
                 out = pos;
                 return true;
             },
-            [&](std::uint64_t i, std::uint64_t pos) noexcept {
-                if (read_failed) return;
+            [&reader, &result](std::uint64_t i, std::uint64_t pos) noexcept {
                 PyObject* item = reader.item(pos);
-                if (item == nullptr) {
-                    read_failed = true;
-                    return;
-                }
+                if (item == nullptr) return false;
                 result.set(i, item);
+                return true;
             },
             poll);
-        complete = complete && !read_failed;
     }
     if (!complete) return nullptr;
     return result.release();
