@@ -228,7 +228,7 @@ bool sample_from_array(GeneratorObject* self, SequenceReader& reader, std::uint6
     const ZeroedArray<Index> positions(n);
     const Index* const a = positions.get();
     if (!sample_positions(self->gen.engine, n, k, positions.get(), poll)) return false;
-    constexpr std::uint64_t kAhead = 8;
+    constexpr std::uint64_t kAhead = 16;
     return in_blocks(k, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
         PyObject** const slots = result.slots();
         if (PyObject* const* items = reader.storage_covering(n)) [[likely]] {
