@@ -118,6 +118,12 @@ inline void prefetch(const void* p) noexcept {
 //   in 32 bits) and reports the position each step emits. For k a large fraction of n it
 //   is both smaller than the map (at 32 bytes per step) and faster, having no hashing.
 
+// Elements that need no release.
+struct KeepElement {
+    template <typename T>
+    void operator()(T&) const noexcept {}
+};
+
 // The position map of partial_fisher_yates: open addressing with linear probing over one
 // table sized for the whole call. Each step adds at most one position, so k steps need at
 // most k entries, and 2k slots keep the table at most half full. A slot is 16 bytes for a
@@ -142,8 +148,12 @@ public:
     PositionMap(const PositionMap&) = delete;
     PositionMap& operator=(const PositionMap&) = delete;
     ~PositionMap() {
-        for (std::uint64_t s = 0; s < capacity_; ++s) {
-            if (slots_[s].key != 0) drop_(slots_[s].value);
+        // Elements that need no release spare the walk over a table of up to gigabytes,
+        // most of it never touched (an interrupted call returns at once).
+        if constexpr (!std::is_same_v<Drop, KeepElement>) {
+            for (std::uint64_t s = 0; s < capacity_; ++s) {
+                if (slots_[s].key != 0) drop_(slots_[s].value);
+            }
         }
         std::free(slots_);
     }
@@ -190,12 +200,6 @@ private:
     Drop& drop_;
     std::uint64_t capacity_ = 0;
     Slot* slots_ = nullptr;
-};
-
-// Elements that need no release.
-struct KeepElement {
-    template <typename T>
-    void operator()(T&) const noexcept {}
 };
 
 // read(pos, T& out) -> bool fetches item pos of the real sequence as a new element (false:
