@@ -47,6 +47,13 @@ CASES: dict[str, tuple[str, str]] = {
     "choices(list,10)": ("f = g.choices; L = list(range(1000))", "f(L, 10)"),
     "sample(list,10)": ("f = g.sample; L = list(range(1000))", "f(L, 10)"),
     "shuffle(list10)": ("f = g.shuffle; L = list(range(10))", "f(L)"),
+    "fill(16 bytes)": ("f = g.fill; B = bytearray(16)", "f(B)"),
+    "dirichlet(3)": ("f = g.dirichlet; A = [1.0, 2.0, 3.0]", "f(A)"),
+    "multivariate_normal(2)": (
+        "f = g.multivariate_normal; M = [0.0, 0.0]; L = [1.0, 0.0, 0.5, 1.0]",
+        "f(M, L)",
+    ),
+    "systematic_resample": ("f = g.systematic_resample; W = [1.0, 2.0, 3.0]", "f(W, 4)"),
     "categorical": ("import drawkit; f = drawkit.Categorical([1.0, 2.0, 3.0]).sample", "f(g)"),
 }
 

@@ -165,6 +165,36 @@ bool Kind<SequenceArg>::convert(PyObject* o, SequenceArg& out) noexcept {
     return false;
 }
 
+namespace {
+
+// Appends the float value of each item next(0), next(1), ... (a new reference, or null at
+// the end) to v; false at an item that does not convert. A long sequence takes a while
+// to convert, so the loop polls between blocks of items: Ctrl-C stops it, and the call
+// returns with KeyboardInterrupt before any draw.
+template <typename Next>
+bool convert_floats(std::vector<double>& v, Next&& next) {
+    SignalPoll poll;
+    bool at_end = false;
+    in_blocks(UINT64_MAX, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t i = begin; i < end; ++i) {
+            PyObject* item = next(i);
+            if (item == nullptr) {
+                at_end = true;
+                return false;
+            }
+            double d;
+            const bool ok = Kind<double>::convert(item, d);
+            Py_DECREF(item);
+            if (!ok) return false;
+            v.push_back(d);  // within the reservation where there is one
+        }
+        return true;
+    });
+    return at_end;
+}
+
+}  // namespace
+
 bool Kind<FloatSeq>::convert(PyObject* o, FloatSeq& out) {
     if (PyUnicode_Check(o)) {
         PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
@@ -175,39 +205,16 @@ bool Kind<FloatSeq>::convert(PyObject* o, FloatSeq& out) {
         return false;
     }
     std::vector<double>& v = out.values;
-    // A long sequence takes a while to convert: the loops poll between blocks of items,
-    // so Ctrl-C stops them (the call then returns with KeyboardInterrupt, before any draw).
-    SignalPoll poll;
-    const auto convert_item = [&v](PyObject* item) {
-        double d;
-        const bool ok = Kind<double>::convert(item, d);
-        Py_DECREF(item);
-        if (ok) v.push_back(d);  // within the reservation where there is one
-        return ok;
-    };
     if (PyList_CheckExact(o) || PyTuple_CheckExact(o)) {
         // Exact lists and tuples iterate over their own storage; read it directly. Item
         // conversions, and a poll, may run Python code that resizes a list, so the size is
-        // read again for every item. Items appended meanwhile are taken after the blocks:
-        // only Python code appends them, and that code answers signals itself.
-        const std::uint64_t first_size = static_cast<std::uint64_t>(PySequence_Fast_GET_SIZE(o));
-        v.reserve(static_cast<std::size_t>(first_size));
-        Py_ssize_t i = 0;
-        const auto next = [&]() {
-            return convert_item(Py_NewRef(PySequence_Fast_GET_ITEM(o, i++)));
-        };
-        const bool complete =
-            in_blocks(first_size, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
-                for (std::uint64_t n = begin; n < end && i < PySequence_Fast_GET_SIZE(o); ++n) {
-                    if (!next()) return false;
-                }
-                return true;
-            });
-        if (!complete) return false;
-        while (i < PySequence_Fast_GET_SIZE(o)) {
-            if (!next()) return false;
-        }
-        return true;
+        // read again for every item.
+        v.reserve(static_cast<std::size_t>(PySequence_Fast_GET_SIZE(o)));
+        return convert_floats(v, [o](std::uint64_t i) -> PyObject* {
+            const Py_ssize_t at = static_cast<Py_ssize_t>(i);
+            return at < PySequence_Fast_GET_SIZE(o) ? Py_NewRef(PySequence_Fast_GET_ITEM(o, at))
+                                                    : nullptr;
+        });
     }
     // The length is only a size hint: a failing length is ignored, and the hint is capped
     // so that a lying __len__ cannot force a huge reservation.
@@ -219,20 +226,8 @@ bool Kind<FloatSeq>::convert(PyObject* o, FloatSeq& out) {
     }
     const Ref it(PyObject_GetIter(o));
     if (!it) return false;
-    // Blocks without end: the iterator decides the length, and the loop stops there.
-    bool exhausted = false;
-    in_blocks(UINT64_MAX, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t n = begin; n < end; ++n) {
-            PyObject* item = PyIter_Next(it.get());
-            if (item == nullptr) {
-                exhausted = true;
-                return false;
-            }
-            if (!convert_item(item)) return false;
-        }
-        return true;
-    });
-    return exhausted && !PyErr_Occurred();
+    return convert_floats(v, [&it](std::uint64_t) { return PyIter_Next(it.get()); }) &&
+           !PyErr_Occurred();
 }
 
 bool Kind<ListArg>::convert(PyObject* o, ListArg& out) noexcept {

@@ -69,6 +69,12 @@ constexpr MethodDecl kFill{
     "bytes, least significant first."};
 
 PyObject* fill(GeneratorObject* self, ByteArrayArg buf) {
+    auto* bytes = reinterpret_cast<unsigned char*>(PyByteArray_AS_STRING(buf.obj));
+    const auto n = static_cast<std::size_t>(PyByteArray_GET_SIZE(buf.obj));
+    if (n <= 8 * kPollBlock) [[likely]] {
+        drawkit::fill(self->gen.engine, bytes, n);  // one block: no poll, no Python code
+        Py_RETURN_NONE;
+    }
     // A long fill polls, and a signal handler run there could resize the bytearray and
     // move its storage. Holding a buffer view for the call pins the storage: a resize
     // meanwhile fails with BufferError, in the handler, as for any exported bytearray.
