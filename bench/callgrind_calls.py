@@ -39,9 +39,16 @@ def instructions(call: str, n: int) -> int:
     with tempfile.TemporaryDirectory() as tmp:
         out = Path(tmp) / "cg.out"
         subprocess.run(
-            ["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}", sys.executable, "-c",
-             CHILD.format(call=call, n=n)],
-            check=True, capture_output=True,
+            [
+                "valgrind",
+                "--tool=callgrind",
+                f"--callgrind-out-file={out}",
+                sys.executable,
+                "-c",
+                CHILD.format(call=call, n=n),
+            ],
+            check=True,
+            capture_output=True,
         )
         totals = re.search(r"^totals: (\d+)", out.read_text(), re.M)
         assert totals, "no totals line in callgrind's output"
@@ -50,7 +57,7 @@ def instructions(call: str, n: int) -> int:
 
 def main() -> None:
     names = sys.argv[1:] or list(CALLS)
-    print(f"| call | instructions per call |\n|---|---|")
+    print("| call | instructions per call |\n|---|---|")
     for name in names:
         call = CALLS[name]
         per_call = (instructions(call, 2 * N) - instructions(call, N)) / N

@@ -1,6 +1,6 @@
-"""Every example runs and prints what it promises; the stubs match the module; the examples type-check against them; the
-module holds only its designed attributes, and the installed metadata's version is pyproject's (a build copied in by hand
-has none)."""
+"""Every example runs and prints what it promises; the stubs match the module; the examples
+type-check against them; the module holds only its designed attributes, and the installed
+metadata's version is pyproject's (a build copied in by hand has none)."""
 
 import subprocess
 import sys
@@ -20,8 +20,10 @@ RUNS = [
     ["-m", "mypy", "--strict", "--no-incremental", "examples", ""],
     [  # the module holds its design and nothing more; the version lives in the metadata
         "-c",
-        "import drawkit, importlib.metadata as m, tomllib; v = tomllib.load(open('pyproject.toml', 'rb'))['project']['version']; "
-        "print(sorted(set(vars(drawkit)) - {'__name__', '__doc__', '__package__', '__loader__', '__spec__', '__file__'}), "
+        "import drawkit, importlib.metadata as m, tomllib; "
+        "v = tomllib.load(open('pyproject.toml', 'rb'))['project']['version']; "
+        "own = {'__name__', '__doc__', '__package__', '__loader__', '__spec__', '__file__'}; "
+        "print(sorted(set(vars(drawkit)) - own), "
         "next((d.version for d in m.distributions(name='drawkit')), v) == v)",
         "['Categorical', 'Generator', '__all__'] True",
     ],
