@@ -16,6 +16,7 @@ RUNS = [
     ["examples/bootstrap_ci.py", "95% CI"],
     ["examples/parallel_workers.py", "parallel == serial: True"],
     ["examples/checkpoint_resume.py", "resumed stream identical: True"],
+    ["examples/numba_loss_model.py", "compiled == prototype: True"],
     ["-m", "mypy.stubtest", "drawkit", ""],
     ["-m", "mypy", "--strict", "--no-incremental", "examples", ""],
     [  # the module holds its design and nothing more; the version lives in the metadata
@@ -34,6 +35,8 @@ RUNS = [
 def test_runs(run):
     if run[0] == "-m":
         pytest.importorskip("mypy")
+    if "numba" in run[0]:
+        pytest.importorskip("numba")
     out = subprocess.run(
         [sys.executable, *run[:-1]], capture_output=True, text=True, cwd=ROOT, timeout=600
     )

@@ -18,13 +18,14 @@ bernoulli gives 1 or 0; categorical takes ``drawkit_capi.table(c)`` for the Cate
 """
 
 from ctypes import CFUNCTYPE, c_double, c_int, c_int64, c_uint64, c_void_p
+from typing import Any
 
 from ._capi import addresses
 
 _g = c_void_p  # the borrow's address
 
 
-def _function(name, result, *params):
+def _function(name: str, result: Any, *params: Any) -> Any:
     return CFUNCTYPE(result, _g, *params)(addresses[name])
 
 
