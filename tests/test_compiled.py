@@ -158,8 +158,9 @@ def test_interleaved_sequence_matches_python(compiled):
     assert g.state() == expected.state() and g.state()[4] is not None
 
 
-# One invalid call per validation: the C draw returns NaN (0 for counts), later draws of the
-# borrow leave the generator alone, and leaving the borrow raises the method's own error.
+# One invalid call per validation: the C draw returns NaN (0 for counts) and records the
+# method's own error, later draws of the borrow leave the generator alone, and leaving the
+# borrow raises that error.
 INVALID = [
     ("uniform", (1.0, 1.0)),
     ("integers", (3, 3)),
@@ -187,9 +188,11 @@ def test_invalid_parameters_raise_the_methods_error(name, args):
         getattr(expected, name)(*args)
     with pytest.raises(ValueError) as c_error, borrowed(g) as h:
         cfuncs.normal(h, 0.0, 1.0)
+        assert cfuncs.error(h) is None
         v = getattr(cfuncs, name)(h, *args)
         assert v == 0 or math.isnan(v)
-        cfuncs.normal(h, 0.0, 1.0), cfuncs.random(h)
+        cfuncs.normal(h, 0.0, 1.0), cfuncs.exponential(h, -1.0), cfuncs.random(h)
+        assert cfuncs.error(h).decode() == str(python_error.value)  # the first error is kept
     assert str(c_error.value) == str(python_error.value)
     assert g.state() == expected.state()
 

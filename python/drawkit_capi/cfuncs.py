@@ -14,10 +14,11 @@ Numba's ``@njit`` code, where they compile to direct calls. Each takes the addre
     with borrowed(g) as h:
         total(h, 1000)
 
-bernoulli gives 1 or 0; categorical takes ``drawkit_capi.table(c)`` for the Categorical c.
+bernoulli gives 1 or 0; categorical takes ``drawkit_capi.table(c)`` for the Categorical c;
+error(h) gives the message an invalid call recorded (bytes), None while there is none.
 """
 
-from ctypes import CFUNCTYPE, c_double, c_int, c_int64, c_uint64, c_void_p
+from ctypes import CFUNCTYPE, c_char_p, c_double, c_int, c_int64, c_uint64, c_void_p
 from typing import Any
 
 from ._capi import addresses
@@ -29,6 +30,7 @@ def _function(name: str, result: Any, *params: Any) -> Any:
     return CFUNCTYPE(result, _g, *params)(addresses[name])
 
 
+error = _function("error", c_char_p)  # the recorded error's message (bytes), or None
 random = _function("random", c_double)
 uniform = _function("uniform", c_double, c_double, c_double)
 integers = _function("integers", c_int64, c_int64, c_int64)

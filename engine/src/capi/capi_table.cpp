@@ -239,12 +239,12 @@ const DrawkitCAPI table = {
 
 #define DRAWKIT_ENTRY(name) {#name, reinterpret_cast<void*>(name)}
 const std::pair<const char*, void*> draw_addresses[] = {
-    DRAWKIT_ENTRY(random),      DRAWKIT_ENTRY(uniform),     DRAWKIT_ENTRY(integers),
-    DRAWKIT_ENTRY(bernoulli),   DRAWKIT_ENTRY(normal),      DRAWKIT_ENTRY(lognormal),
-    DRAWKIT_ENTRY(exponential), DRAWKIT_ENTRY(laplace),     DRAWKIT_ENTRY(cauchy),
-    DRAWKIT_ENTRY(gamma),       DRAWKIT_ENTRY(beta),        DRAWKIT_ENTRY(chisquare),
-    DRAWKIT_ENTRY(student_t),   DRAWKIT_ENTRY(poisson),     DRAWKIT_ENTRY(geometric),
-    DRAWKIT_ENTRY(binomial),    DRAWKIT_ENTRY(categorical),
+    DRAWKIT_ENTRY(error),     DRAWKIT_ENTRY(random),      DRAWKIT_ENTRY(uniform),
+    DRAWKIT_ENTRY(integers),  DRAWKIT_ENTRY(bernoulli),   DRAWKIT_ENTRY(normal),
+    DRAWKIT_ENTRY(lognormal), DRAWKIT_ENTRY(exponential), DRAWKIT_ENTRY(laplace),
+    DRAWKIT_ENTRY(cauchy),    DRAWKIT_ENTRY(gamma),       DRAWKIT_ENTRY(beta),
+    DRAWKIT_ENTRY(chisquare), DRAWKIT_ENTRY(student_t),   DRAWKIT_ENTRY(poisson),
+    DRAWKIT_ENTRY(geometric), DRAWKIT_ENTRY(binomial),    DRAWKIT_ENTRY(categorical),
 };
 #undef DRAWKIT_ENTRY
 const std::size_t draw_count = std::size(draw_addresses);

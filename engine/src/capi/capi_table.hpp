@@ -14,7 +14,7 @@ namespace drawkit::capi {
 
 extern const DrawkitCAPI table;
 
-// Every draw's name and address, in the table's order.
+// The name and address of error() and of every draw, in the table's order.
 extern const std::pair<const char*, void*> draw_addresses[];
 extern const std::size_t draw_count;
 
