@@ -11,10 +11,8 @@
 
 from __future__ import annotations
 
-import sysconfig
 from collections.abc import Iterator
 from contextlib import contextmanager
-from importlib import metadata
 from pathlib import Path
 
 from . import _capi
@@ -29,6 +27,9 @@ def get_include() -> str:
 
 def get_cmake_dir() -> str:
     """The folder of drawkitConfig.cmake, the CMake package of the C++ core."""
+    import sysconfig  # here, not at import: the C API's users need neither
+    from importlib import metadata
+
     try:
         files = metadata.distribution("drawkit").files or []
     except metadata.PackageNotFoundError:
