@@ -37,8 +37,12 @@ PyTypeObject* categorical_type = nullptr;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // "'{type}' object is not an instance of '{target}'", the message of the methods' own
-// argument conversion.
+// argument conversion ("'NULL' ..." for a null pointer from C).
 void raise_not_instance(PyObject* obj, const char* target) {
+    if (obj == nullptr) {
+        PyErr_Format(PyExc_TypeError, "'NULL' is not an instance of '%s'", target);
+        return;
+    }
     if (obj == Py_None) {
         PyErr_Format(PyExc_TypeError, "'None' is not an instance of '%s'", target);
         return;
@@ -51,8 +55,7 @@ void raise_not_instance(PyObject* obj, const char* target) {
 
 DrawkitGenerator* borrow(PyObject* obj) {
     if (obj == nullptr || !Py_IS_TYPE(obj, generator_type)) {
-        if (obj != nullptr) raise_not_instance(obj, "Generator");
-        if (obj == nullptr) PyErr_SetString(PyExc_TypeError, "borrow() of NULL");
+        raise_not_instance(obj, "Generator");
         return nullptr;
     }
     auto* gobj = reinterpret_cast<py::GeneratorObject*>(obj);
@@ -83,8 +86,7 @@ const char* error(const DrawkitGenerator* g) { return g->failed ? g->message.c_s
 
 const DrawkitTable* table_of(PyObject* obj) {
     if (obj == nullptr || !Py_IS_TYPE(obj, categorical_type)) {
-        if (obj != nullptr) raise_not_instance(obj, "Categorical");
-        if (obj == nullptr) PyErr_SetString(PyExc_TypeError, "table() of NULL");
+        raise_not_instance(obj, "Categorical");
         return nullptr;
     }
     return reinterpret_cast<const DrawkitTable*>(obj);
