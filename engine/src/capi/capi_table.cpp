@@ -63,7 +63,7 @@ DrawkitGenerator* borrow(PyObject* obj) {
         PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
         return nullptr;
     }
-    auto* g = new (std::nothrow) DrawkitGenerator{&gobj->gen, gobj, {}};
+    auto* g = new (std::nothrow) DrawkitGenerator{&gobj->gen, gobj, {}, false, {}};
     if (g == nullptr) {
         PyErr_NoMemory();
         return nullptr;
