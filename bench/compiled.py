@@ -6,14 +6,16 @@ normal(size=n).
 Run:  python bench/compiled.py [--no-write]
 
 Needs numba, Cython and a C compiler (pip install numba cython). Every figure is the best of
-several repeats of one call that draws n values, divided by n. The table is printed and
-written to docs/benchmark.md, in place of its section "From compiled code".
+several repeats of one call that fills an array of n values, divided by n (so each loop is
+what a user's loop that keeps its values does). The table is printed and written to
+docs/benchmark.md, in place of its section "From compiled code".
 """
 
 from __future__ import annotations
 
 import argparse
 import importlib.util
+import os
 import platform
 import shutil
 import subprocess
@@ -38,43 +40,33 @@ WEIGHTS = [1.0 + (i % 7) for i in range(1000)]
 
 
 @numba.njit
-def nb_random(h, t, n):
-    s = 0.0
-    for _ in range(n):
-        s += cfuncs.random(h)
-    return s
+def nb_random(h, t, out):
+    for i in range(out.size):
+        out[i] = cfuncs.random(h)
 
 
 @numba.njit
-def nb_normal(h, t, n):
-    s = 0.0
-    for _ in range(n):
-        s += cfuncs.normal(h, 0.0, 1.0)
-    return s
+def nb_normal(h, t, out):
+    for i in range(out.size):
+        out[i] = cfuncs.normal(h, 0.0, 1.0)
 
 
 @numba.njit
-def nb_gamma(h, t, n):
-    s = 0.0
-    for _ in range(n):
-        s += cfuncs.gamma(h, 2.5, 1.0)
-    return s
+def nb_gamma(h, t, out):
+    for i in range(out.size):
+        out[i] = cfuncs.gamma(h, 2.5, 1.0)
 
 
 @numba.njit
-def nb_poisson(h, t, n):
-    s = 0
-    for _ in range(n):
-        s += cfuncs.poisson(h, 3.0)
-    return s
+def nb_poisson(h, t, out):
+    for i in range(out.size):
+        out[i] = cfuncs.poisson(h, 3.0)
 
 
 @numba.njit
-def nb_categorical(h, t, n):
-    s = 0
-    for _ in range(n):
-        s += cfuncs.categorical(h, t)
-    return s
+def nb_categorical(h, t, out):
+    for i in range(out.size):
+        out[i] = cfuncs.categorical(h, t)
 
 
 _bitgen = np.random.PCG64(12345)
@@ -82,11 +74,9 @@ _next_double = _bitgen.ctypes.next_double
 
 
 @numba.njit
-def nb_numpy_next_double(state, n):
-    s = 0.0
-    for _ in range(n):
-        s += _next_double(state)
-    return s
+def nb_numpy_next_double(state, out):
+    for i in range(out.size):
+        out[i] = _next_double(state)
 
 
 def build_cython(tmp: Path):
@@ -104,13 +94,14 @@ def build_cython(tmp: Path):
     return module
 
 
-def best_ns(run) -> float:
-    """Best ns per value over the repeats of run(n)."""
-    run(1000)  # compiled and warm
+def best_ns(run, dtype=np.float64) -> float:
+    """Best ns per value over the repeats of run(out), which fills the array out."""
+    out = np.empty(N, dtype)
+    run(out[:1000])  # compiled and warm
     best = float("inf")
     for _ in range(REPEATS):
         t0 = time.perf_counter()
-        run(N)
+        run(out)
         best = min(best, time.perf_counter() - t0)
     return best / N * 1e9
 
@@ -123,30 +114,30 @@ def main() -> int:
     t = drawkit_capi.table(c)
     with tempfile.TemporaryDirectory() as tmp:
         cy = build_cython(Path(tmp))
-    draws = [  # name, Numba loop, Cython loop
-        ("random()", nb_random, lambda n: cy.random(g, n)),
-        ("normal(0.0, 1.0)", nb_normal, lambda n: cy.normal(g, n)),
-        ("gamma(2.5, 1.0)", nb_gamma, lambda n: cy.gamma(g, n)),
-        ("poisson(3.0)", nb_poisson, lambda n: cy.poisson(g, n)),
-        ("Categorical.sample (1,000 w)", nb_categorical, lambda n: cy.categorical(g, c, n)),
+    draws = [  # name, Numba loop, Cython loop, result type
+        ("random()", nb_random, cy.random, np.float64),
+        ("normal(0.0, 1.0)", nb_normal, cy.normal, np.float64),
+        ("gamma(2.5, 1.0)", nb_gamma, cy.gamma, np.float64),
+        ("poisson(3.0)", nb_poisson, cy.poisson, np.uint64),
+        ("Categorical.sample (1,000 w)", nb_categorical, cy.categorical, np.uint64),
     ]
     rng = np.random.default_rng(12345)
     numpy_rows = {  # the same job done NumPy's fastest way
         "random()": (
             "bit generator's next_double through Numba",
-            best_ns(lambda n: nb_numpy_next_double(_bitgen.ctypes.state_address, n)),
+            best_ns(lambda out: nb_numpy_next_double(_bitgen.ctypes.state_address, out)),
         ),
-        "normal(0.0, 1.0)": ("bulk normal(size=n)", best_ns(lambda n: rng.normal(size=n))),
+        "normal(0.0, 1.0)": ("bulk normal(size=n)", best_ns(lambda out: rng.normal(size=out.size))),
     }
     lines = [
         "| draw | Numba ns | Cython ns | NumPy ns | NumPy's way |",
         "|---|---|---|---|---|",
     ]
     results = {}
-    for name, nb, cy_loop in draws:
+    for name, nb, cy_loop, dtype in draws:
         with borrowed(g) as h:
-            numba_ns = best_ns(lambda n, nb=nb, h=h: nb(h, t, n))
-        cython_ns = best_ns(cy_loop)
+            numba_ns = best_ns(lambda out, nb=nb, h=h: nb(h, t, out), dtype)
+        cython_ns = best_ns(lambda out, f=cy_loop: f(g, c, out), dtype)
         way, numpy_ns = numpy_rows.get(name, ("", None))
         results[name] = numba_ns
         numpy_cell = f"{numpy_ns:.2f}" if numpy_ns is not None else ""
@@ -154,7 +145,8 @@ def main() -> int:
     ratio = results["random()"] / numpy_rows["random()"][1]
     info = (
         f"CPython {platform.python_version()}, {platform.machine()}, NumPy {np.__version__}, "
-        f"Numba {numba.__version__}; n = {N:,} values per call, best of {REPEATS}. "
+        f"Numba {numba.__version__}; n = {N:,} values per call, best of {REPEATS}; "
+        f"load average {os.getloadavg()[0]:.1f} on {os.cpu_count()} cores at the end. "
         f"random() from Numba is {ratio:.2f}x NumPy's next_double from Numba "
         "(goals: random() <= 3 ns, normal() <= 10 ns from Numba, within 1.5x of next_double)."
     )
