@@ -3,7 +3,8 @@
 - C, C++ and Cython: ``#include "drawkit.h"`` (``cimport drawkit_capi`` in Cython), with
   ``get_include()`` on the compiler's include path; see the header for the rules.
 - ctypes and Numba: ``with borrowed(g) as h:`` holds ``g`` for the block and gives the
-  borrow's address ``h``, which every function of ``drawkit_capi.cfuncs`` takes first.
+  borrow's address ``h``, which every function of ``drawkit_capi.cfuncs`` takes first
+  (``addresses`` has the same functions' addresses, for cffi).
 - C++ without Python: the CMake package ``drawkit`` (target ``drawkit::core``), found with
   ``-Ddrawkit_DIR=$(python -c "import drawkit_capi; print(drawkit_capi.get_cmake_dir())")``
   or with ``CMAKE_PREFIX_PATH`` set to the environment's prefix.
@@ -17,7 +18,11 @@ from pathlib import Path
 
 from . import _capi
 
-__all__ = ["borrowed", "get_cmake_dir", "get_include", "table"]
+__all__ = ["addresses", "borrowed", "get_cmake_dir", "get_include", "table"]
+
+#: The address of error() and of every draw of drawkit.h by name, for cffi and other callers
+#: of C function pointers (cfuncs wraps them for ctypes and Numba).
+addresses: dict[str, int] = _capi.addresses
 
 
 def get_include() -> str:
