@@ -88,9 +88,9 @@ def build_cython(tmp: Path):
     flags = ["-shared", "-fPIC", "-O2", f"-I{sysconfig.get_path('include')}"]
     flags.append(f"-I{drawkit_capi.get_include()}")
     subprocess.run([*cc, *flags, "compiled_loops.c", "-o", so], cwd=tmp, check=True)
-    spec = importlib.util.spec_from_file_location("compiled_loops", so)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    location = importlib.util.spec_from_file_location("compiled_loops", so)
+    module = importlib.util.module_from_spec(location)
+    location.loader.exec_module(module)
     return module
 
 

@@ -107,9 +107,9 @@ def cython_module(tmp):
     subprocess.run(
         [*cc.split(), "-shared", "-fPIC", "-O1", *inc, "cyblocks.c", "-o", so], cwd=tmp, check=True
     )
-    spec = importlib.util.spec_from_file_location("cyblocks", so)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    location = importlib.util.spec_from_file_location("cyblocks", so)
+    module = importlib.util.module_from_spec(location)
+    location.loader.exec_module(module)
     return lambda i, g, cat: module.__dict__[f"block{i}"](g, cat)
 
 
