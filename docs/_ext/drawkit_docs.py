@@ -1,13 +1,11 @@
-"""Local Sphinx extension of the drawkit site: sections reused from the README, an optional API
-reference for a module that may be absent, and two guards that keep the site honest.
+"""Local Sphinx extension of the drawkit site: sections reused from the README, and the guards that
+keep the site honest.
 
 - `repo-section`: includes one `##` section of a Markdown file of the repository (README.md,
   CHANGELOG.md), so the text the repository shows and the text the site shows are one text.
   Links to repository files become links to the site's own pages (or plain text where the site
   has no page), and Python code blocks become `testcode` blocks, so that they run under the
   doctest builder like every other example.
-- `optional-automodule`: the autodoc reference of a module when it is importable, and a note
-  otherwise, so that a page can be written before the module it documents is merged.
 - Every Python code block on the site must run: a block that is neither a doctest directive nor a
   literal include of a tested example file fails the build (as a warning, under -W).
 - Every public method of `Generator` and `Categorical` must appear in the API reference: one added
@@ -17,12 +15,10 @@ reference for a module that may be absent, and two guards that keep the site hon
 
 from __future__ import annotations
 
-import importlib.util
 import re
 from pathlib import Path
 
 from docutils import nodes
-from docutils.parsers.rst import directives
 from docutils.statemachine import StringList
 from sphinx.application import Sphinx
 from sphinx.util import logging
@@ -94,38 +90,16 @@ def repo_section(path: Path, title: str) -> list[str] | None:
 class RepoSection(SphinxDirective):
     required_arguments = 2
     final_argument_whitespace = True
-    option_spec = {"optional": directives.flag}
 
     def run(self) -> list[nodes.Node]:
         path, title = ROOT / self.arguments[0], self.arguments[1]
         self.env.note_dependency(str(path))
         lines = repo_section(path, title)
         if lines is None:
-            if "optional" in self.options:
-                return [nodes.note("", nodes.paragraph(text="This section is not written yet."))]
             raise self.error(f"{self.arguments[0]} has no section '## {title}'")
         text = site_markdown("\n".join(lines))
         container = nodes.container()
         self.state.nested_parse(StringList(text.splitlines(), source=str(path)), 0, container)
-        return container.children
-
-
-class OptionalAutomodule(SphinxDirective):
-    required_arguments = 1
-
-    def run(self) -> list[nodes.Node]:
-        name = self.arguments[0]
-        if importlib.util.find_spec(name) is None:
-            logger.info(f"{name} is not installed: its reference is left out of this build")
-            words = [nodes.Text("The reference of "), nodes.literal(text=name)]
-            words.append(nodes.Text(" appears here when the module is installed."))
-            return [nodes.note("", nodes.paragraph("", "", *words))]
-        # Run from an eval-rst block, so the generated reference is parsed as reStructuredText.
-        container = nodes.container()
-        rst = StringList(
-            [f".. automodule:: {name}", "   :members:"], source=self.get_source_info()[0]
-        )
-        self.state.nested_parse(rst, self.content_offset, container)
         return container.children
 
 
@@ -164,7 +138,6 @@ def check_signature(app: Sphinx, what: str, name: str, obj, options, signature, 
 
 def setup(app: Sphinx) -> dict[str, object]:
     app.add_directive("repo-section", RepoSection)
-    app.add_directive("optional-automodule", OptionalAutomodule)
     app.connect("doctree-read", check_examples_run)
     app.connect("env-check-consistency", check_api_complete)
     app.connect("autodoc-process-signature", check_signature)
