@@ -1,5 +1,6 @@
-"""Every example runs and prints what it promises; the stubs match the module; the examples type-check against them; the
-version is pyproject's, in the module and in the installed metadata (a build copied in by hand has none)."""
+"""Every example runs and prints what it promises; the stubs match the module; the examples
+type-check against them; the version is pyproject's, in the module and in the installed metadata
+(a build copied in by hand has none)."""
 
 import subprocess
 import sys
@@ -19,8 +20,10 @@ RUNS = [
     ["-m", "mypy", "--strict", "--no-incremental", "examples", ""],
     [
         "-c",
-        "import drawkit, importlib.metadata as m, tomllib; v = tomllib.load(open('pyproject.toml', 'rb'))['project']['version']; "
-        "print(drawkit.__version__ == v == next((d.version for d in m.distributions(name='drawkit')), v))",
+        "import drawkit, importlib.metadata as m, tomllib; "
+        "v = tomllib.load(open('pyproject.toml', 'rb'))['project']['version']; "
+        "print(drawkit.__version__ == v == "
+        "next((d.version for d in m.distributions(name='drawkit')), v))",
         "True",
     ],
 ]

@@ -1,10 +1,11 @@
 """No call of the transcript's table, on success or on an error path, keeps memory or references.
 
-Each row is run N times after a warm-up: the memory the interpreter traces and the C heap (where glibc
-reports it) must not grow, and the reference counts of the row's constants and of the objects its calls
-hand around must come back to where they were.
+Each row is run N times after a warm-up: the memory the interpreter traces and the C heap (where
+glibc reports it) must not grow, and the reference counts of the row's constants and of the objects
+its calls hand around must come back to where they were.
 """
 
+import contextlib
 import ctypes
 import gc
 import os
@@ -13,12 +14,12 @@ import sys
 import tracemalloc
 
 import pytest
-
 import transcript
 
 N, WARMUP, MAX_GROWTH = 100, 10, 2048
-# Under AddressSanitizer freed addresses are held back, so the interpreter's method cache, keyed by the address of an
-# attribute name, keeps a new name string per call for thousands of calls; there LeakSanitizer measures the leaks.
+# Under AddressSanitizer freed addresses are held back, so the interpreter's method cache, keyed by
+# the address of an attribute name, keeps a new name string per call for thousands of calls; there
+# LeakSanitizer measures the leaks.
 ASAN = "libasan" in os.environ.get("LD_PRELOAD", "")
 try:
     (mallinfo2 := ctypes.CDLL(None).mallinfo2).restype = type(
@@ -27,7 +28,8 @@ try:
         {
             "_fields_": [
                 (f, ctypes.c_size_t)
-                for f in "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks keepcost".split()
+                for f in "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks "
+                "keepcost".split()
             ]
         },
     )
@@ -63,10 +65,8 @@ def test_rows_give_back_memory_and_references(row):
                 g2=transcript.Generator(5),
                 c=transcript.C([1, 2, 3, 4]),
             )
-            try:
+            with contextlib.suppress(Exception):  # the error paths are rows too
                 eval(code, scope)
-            except Exception:  # noqa: BLE001, S110 - the error paths are rows too
-                pass
 
     hook, sys.unraisablehook = sys.unraisablehook, lambda u: None
     gc.disable()  # the garbage of a round stays young: collecting it is quick

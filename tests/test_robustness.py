@@ -1,4 +1,5 @@
-"""Robustness: code run mid-call, signals, exhausted memory, subinterpreters, underflowing shapes."""
+"""Robustness: code run mid-call, signals, exhausted memory, subinterpreters, underflowing
+shapes."""
 
 import gc
 import importlib.util
@@ -6,16 +7,16 @@ import os
 import subprocess
 import sys
 
-import pytest
-
 import drawkit
+import pytest
 
 BIG = 1 << 17  # long enough for a call to reach its first signal poll
 
 
 @pytest.mark.parametrize("method", ["choices", "sample"])
 def test_list_cleared_by_a_finaliser_during_the_call(method):
-    # Allocating the result makes the collector due (3.11 runs it there, 3.12+ at the first poll); a finaliser clears the list.
+    # Allocating the result makes the collector due (3.11 runs it there, 3.12+ at the first poll);
+    # a finaliser clears the list.
     lst, g = [None] * BIG, drawkit.Generator(3)
     draw, before, threshold = getattr(g, method), g.state(), gc.get_threshold()
     gc.disable()
@@ -38,14 +39,17 @@ def test_list_cleared_by_a_finaliser_during_the_call(method):
     g.random()
 
 
-# SIGALRM comes from the kernel: a Python timer thread could not send a signal while the call holds the interpreter lock.
-# Each call is retried until the alarm lands inside it (the state then is neither the one before nor the one after it).
+# SIGALRM comes from the kernel: a Python timer thread could not send a signal while the call
+# holds the interpreter lock. Each call is retried until the alarm lands inside it (the state then
+# is neither the one before nor the one after it).
 INTERRUPTED = """
 import signal, drawkit
 signal.signal(signal.SIGALRM, signal.default_int_handler)
 big = [None] * 4_000_000
-for name, call in [("binomial", lambda g: g.binomial(10**12, 0.5)), ("multinomial", lambda g: g.multinomial(10**12, [0.5, 0.5])),
-                   ("shuffle", lambda g: g.shuffle(big)), ("choices", lambda g: g.choices(big, len(big)))]:
+for name, call in [("binomial", lambda g: g.binomial(10**12, 0.5)),
+                   ("multinomial", lambda g: g.multinomial(10**12, [0.5, 0.5])),
+                   ("shuffle", lambda g: g.shuffle(big)),
+                   ("choices", lambda g: g.choices(big, len(big)))]:
     ends, partial = [drawkit.Generator(5).state()], False
     if name in ("shuffle", "choices"):
         call(whole := drawkit.Generator(5))
@@ -62,12 +66,13 @@ for name, call in [("binomial", lambda g: g.binomial(10**12, 0.5)), ("multinomia
     print(name, partial, g.binomial(10, 0.5) >= 0)  # the generator is free again
 """
 
-# The constructors' binding copies the arguments into a vector; with the address space nearly used up, that allocation
-# fails: a MemoryError (the traceback's last line), not std::terminate.
+# The constructors' binding copies the arguments into a vector; with the address space nearly used
+# up, that allocation fails: a MemoryError (the traceback's last line), not std::terminate.
 NO_MEMORY = """
 import resource, drawkit
 args = (0,) * (1 << 22)  # 32 MiB of references
-vm = int(next(line for line in open("/proc/self/status") if line.startswith("VmSize")).split()[1]) * 1024
+status = next(line for line in open("/proc/self/status") if line.startswith("VmSize"))
+vm = int(status.split()[1]) * 1024
 resource.setrlimit(resource.RLIMIT_AS, (vm + (16 << 20), resource.RLIM_INFINITY))
 drawkit.Generator(*args, x=0)
 """
@@ -94,7 +99,8 @@ print(drawkit.__all__)
             "\nMemoryError\n",
             marks=pytest.mark.skipif(
                 not sys.platform.startswith("linux") or "asan" in os.environ.get("LD_PRELOAD", ""),
-                reason="needs /proc, and an address-space limit the sanitizer's runtime cannot live with",
+                reason="needs /proc, and an address-space limit the sanitizer's runtime "
+                "cannot live with",
             ),
         ),
         pytest.param(
@@ -116,9 +122,10 @@ def test_in_a_new_interpreter(code, stdout, stderr_end):  # of this version, imp
     assert done.stdout == stdout and done.stderr.endswith(stderr_end), done.stderr
 
 
-# beta and dirichlet at shapes whose gamma draws underflow (some or nearly all of them): most draws are exactly 0.0 or 1.0
-# where the true values are merely tiny (or 1 - tiny), which a KS statistic would count against them, so compare bins. A
-# draw in which one gamma underflows gives 0.0 or 1.0 also for true shares below about 1e-100: the lowest edge is 1e-10.
+# beta and dirichlet at shapes whose gamma draws underflow (some or nearly all of them): most
+# draws are exactly 0.0 or 1.0 where the true values are merely tiny (or 1 - tiny), which a KS
+# statistic would count against them, so compare bins. A draw in which one gamma underflows gives
+# 0.0 or 1.0 also for true shares below about 1e-100: the lowest edge is 1e-10.
 @pytest.mark.parametrize(
     "a, draw",
     [(1e-3, lambda g: g.beta(1e-3, 1e-3)), (1e-5, lambda g: g.dirichlet([1e-5, 1e-5])[0])],

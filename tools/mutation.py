@@ -1,17 +1,32 @@
-"""Killed fraction of a fixed sample of mutants, the same for every version of the suite: SIZE mutants drawn
-with SEED from universalmutator's mutants of the .cpp/.hpp under engine/src at REV (comments excepted).
-`run --tree TREE --label L` tests TREE unmutated (it must pass; 3x its times are the timeouts), then each
-mutant (core: the C++ tests, then the Python suite; module: the Python suite), writes TREE/build/mutation/
-L.json and L.log as it goes, and prints the counts and each survivor. `sample` prints the sample; --resume
-keeps the results already in L.json; a larger --size adds mutants to the default sample.
+"""Killed fraction of a fixed sample of mutants, the same for every version of the suite.
+
+The sample: SIZE mutants drawn with SEED from universalmutator's mutants of the .cpp/.hpp under
+engine/src at REV (comments excepted). `run --tree TREE --label L` tests TREE unmutated (it must
+pass; 3x its times are the timeouts), then each mutant (core: the C++ tests, then the Python suite;
+module: the Python suite), writes TREE/build/mutation/L.json and L.log as it goes, and prints the
+counts and each survivor. `sample` prints the sample; --resume keeps the results already in L.json;
+a larger --size adds mutants to the default sample.
 """
 
-import argparse, json, os, random, shutil, signal, subprocess, sys, tempfile, time, tomllib
+import argparse
+import json
+import os
+import random
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import tomllib
 from pathlib import Path
 
 REV, SEED, SIZE, MUTATOR = "312a657", 1729, 70, "universalmutator==1.14.1"
 ROOT = Path(__file__).resolve().parents[1]
-sh = lambda *cmd, **kw: subprocess.run(cmd, check=True, capture_output=True, **kw).stdout
+
+
+def sh(*cmd, **kw):
+    return subprocess.run(cmd, check=True, capture_output=True, **kw).stdout
 
 
 def venv(path, *packages):
@@ -21,8 +36,11 @@ def venv(path, *packages):
     return path / "bin"
 
 
+def code(text):  # the lines of text without their comments
+    return [line.split("//")[0].strip() for line in text.split("\n")]
+
+
 def sample(size):  # [(file, line number, original line, mutated text)]
-    code = lambda text: [line.split("//")[0].strip() for line in text.split("\n")]
     mutate, candidates = venv(ROOT / "build/mutation/venv", MUTATOR) / "mutate", set()
     files = sh(
         "git", "-C", ROOT, "ls-tree", "-r", "--name-only", REV, "engine/src", text=True
@@ -70,19 +88,10 @@ def run(tree, label, resume, size):
         out / f"{label}.json",
     )
     for build, options in (("cpp", "PYTHON=OFF TESTS=ON"), ("module", "PYTHON=ON TESTS=OFF")):
-        sh(
-            "cmake",
-            "-S",
-            tree,
-            "-B",
-            out / build,
-            "-G",
-            "Ninja",
-            "-DCMAKE_BUILD_TYPE=Release",
-            "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache",
-            f"-DPython_EXECUTABLE={python}",
-            *(f"-DDRAWKIT_BUILD_{option}" for option in options.split()),
-        )
+        flags = "-DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER_LAUNCHER=ccache".split()
+        flags += [f"-DPython_EXECUTABLE={python}"]
+        flags += [f"-DDRAWKIT_BUILD_{option}" for option in options.split()]
+        sh("cmake", "-S", tree, "-B", out / build, "-G", "Ninja", *flags)
     shutil.copytree(
         tree / "drawkit-stubs", out / "module/drawkit-stubs", dirs_exist_ok=True
     )  # for the stub check
@@ -92,23 +101,10 @@ def run(tree, label, resume, size):
         CCACHE_DIR=os.environ.get("CCACHE_DIR", "/work/.ccache"),
         HYPOTHESIS_STORAGE_DIRECTORY=str(out / "hypothesis"),
     )
+    pytest = [python, "-m", "pytest", "-x", "-q", "-p", "no:cacheprovider", "--hypothesis-seed=0"]
     suites = [
         ("ctest", "cpp", ["ctest", "--test-dir", out / "cpp", "--stop-on-failure", "-j2"]),
-        (
-            "pytest",
-            "module",
-            [
-                python,
-                "-m",
-                "pytest",
-                "-x",
-                "-q",
-                "-p",
-                "no:cacheprovider",
-                "--hypothesis-seed=0",
-                tree / "tests",
-            ],
-        ),
+        ("pytest", "module", [*pytest, tree / "tests"]),
     ]
 
     def check(core, limits):  # 'no-compile', 'killed' or 'survived', and the test times
@@ -183,6 +179,6 @@ if __name__ == "__main__":
     parser.add_argument("--size", type=int, default=SIZE)
     args = parser.parse_args()
     if args.command == "sample":
-        print(*("%s:%d `%s` -> `%s`" % m for m in sample(args.size)), sep="\n")
+        print(*(f"{f}:{n} `{old}` -> `{new}`" for f, n, old, new in sample(args.size)), sep="\n")
     else:
         run(args.tree, args.label, args.resume, args.size)
