@@ -15,6 +15,7 @@ import tracemalloc
 
 import pytest
 import transcript
+import transcript_helpers
 
 N, WARMUP, MAX_GROWTH = 100, 10, 2048
 # Under AddressSanitizer freed addresses are held back, so the interpreter's method cache, keyed by
@@ -35,36 +36,23 @@ try:
     )
 except (OSError, AttributeError):
     mallinfo2 = None
-ROWS = [
-    r[0] for r in transcript.ROWS if not re.search(r"reimport|copy_lists|__doc__|inspect", r[0])
-]  # no call of ours, or slow
+SLOW = re.compile(r"reimport|copy_lists|__doc__|inspect")  # no call of ours, or slow
+ROWS = [row for row in transcript.ROWS if not SLOW.search(row.call)]
 
 
 def heap():
     return mallinfo2().uordblks + mallinfo2().hblkhd if mallinfo2 else 0
 
 
-@pytest.mark.parametrize("row", ROWS)
+@pytest.mark.parametrize("row", ROWS, ids=[f"{row.setup}: {row.call}" for row in ROWS])
 def test_rows_give_back_memory_and_references(row):
-    m = re.match(r"(\w+|\([\w, ]*\)): ", row)
-    setup, code = (m[1] if m else "0"), compile(row[m.end() :] if m else row, "row", "eval")
-    state, scope = (
-        None if setup.isdigit() else transcript.SETUPS.get(setup) or eval(setup),
-        dict(vars(transcript)),
-    )
-    watched = [
-        x for x in (*code.co_consts, *transcript.O, transcript.Z0) if sys.getrefcount(x) < 1000
-    ]  # not the shared ones
+    code = compile(row.call, "row", "eval")
+    constants = (*code.co_consts, *transcript_helpers.TOKENS, transcript.Z0)
+    watched = [x for x in constants if sys.getrefcount(x) < 1000]  # not the shared ones
 
     def run(n):
         for _ in range(n):
-            scope.update(
-                g=transcript.Generator(int(setup))
-                if state is None
-                else transcript.Generator.from_state(state),
-                g2=transcript.Generator(5),
-                c=transcript.C([1, 2, 3, 4]),
-            )
+            scope = transcript.scope(transcript.generator(row.setup))
             with contextlib.suppress(Exception):  # the error paths are rows too
                 eval(code, scope)
 
