@@ -17,6 +17,7 @@ that size.
 --write keeps the lines of the other word size.
 """
 
+import decimal
 import difflib
 import importlib.util
 import inspect
@@ -57,12 +58,11 @@ JUMPED = [  # seed 0 after one, two and three jumps
 Z0, Z1 = -1.1079085986338315, 1.0114416320093498  # seed 0's first pair of normals
 # The named set-ups of the rows.
 PENDING, KEEPS_SIGN = "normal_pending", "minus_zero_pending"
-ZEROS, ZERO_PAIR, TOP = "all_zero", "zero_outputs", "top_output"
+ZEROS, TOP = "all_zero", "top_output"
 SETUPS = {
     PENDING: SEED0 + (0.25,),
     KEEPS_SIGN: SEED0 + (-0.0,),  # -0.0 shows whether a failed call kept its sign
     ZEROS: (0, 0, 0, 0, None),  # every output 0
-    ZERO_PAIR: (0, 0, 0x0123456789ABCDEF, 0, None),  # the first two outputs 0
     TOP: (0, 0, 0, M64, None),  # the first output all ones: u = 1 - 2**-53
 }
 
@@ -86,33 +86,15 @@ def reimport():
     return module
 
 
-# How the module writes a float in a message: the shortest digits that read back, positionally.
-SHOWN = {
-    bits(v): s
-    for v, s in [
-        (0.0, "0"),
-        (-0.0, "-0"),
-        (1.0, "1"),
-        (-1.0, "-1"),
-        (2.0, "2"),
-        (-2.5, "-2.5"),
-        (nan, "NaN"),
-        (inf, "inf"),
-        (-inf, "-inf"),
-        (1e-7, "0.0000001"),
-        (-1e-7, "-0.0000001"),
-        (1.0000000000000002, "1.0000000000000002"),
-        (-1e-300, "-0." + "0" * 299 + "1"),
-        (-5e-324, "-0." + "0" * 323 + "5"),
-        (1e22, "1" + "0" * 22),
-        (1e23, "1" + "0" * 23),
-        (6.59698104516355e16, "65969810451635500"),
-        (1.2345678901234568e20, "123456789012345680000"),
-        (1.5e300, "15" + "0" * 299),
-        (-1.7976931348623157e308, "-17976931348623157" + "0" * 292),
-        (-0.30000000000000004, "-0.30000000000000004"),
-    ]
-}
+def shown(x):
+    """How the module writes a float in a message: the shortest digits that read back (Python's
+    repr), positionally."""
+    if x != x or x in (inf, -inf):
+        return {"nan": "NaN"}.get(repr(x), repr(x))
+    digits = format(decimal.Decimal(repr(x)), "f")
+    return digits.removesuffix(".0")
+
+
 POSITIVE = "ValueError: {} must be a positive, finite number, got {}"
 PROBABILITY = "ValueError: p must be a probability between 0 and 1, got {}"
 ROWS = []
@@ -120,36 +102,16 @@ ROWS = []
 
 def refused(call, message, values, setup=KEEPS_SIGN):  # a validation message per value
     ROWS.extend(
-        Row(call.format(repr(v)), Outcome(message.format(SHOWN[bits(v)])), setup=setup)
-        for v in values
+        Row(call.format(repr(v)), Outcome(message.format(shown(v))), setup=setup) for v in values
     )
 
 
 # --- every method, its parameters as the module declares them ----------------------------------
 # A valid argument for each parameter name (and where a method reads a name differently, for it).
-EXAMPLES = dict(
-    state=(1, 2, 3, 4, None),
-    low=-1,
-    high=2.5,
-    loc=5.0,
-    scale=2.0,
-    p=0.5,
-    buf=bytearray(3),
-    seq=[7, 8, 9],
-    k=2,
-    n=3,
-    weights=[1, 2],
-    mean=0.0,
-    cholesky_factor=[2.0],
-    alpha=[1.0, 2.0],
-    probs=[0.5, 0.5],
-    shape=2.5,
-    a=2.0,
-    b=3.0,
-    df=3.0,
-    sigma=1.0,
-    lam=25.0,
-)
+EXAMPLES = dict(low=-1, high=2.5, loc=5.0, scale=2.0, p=0.5, shape=2.5, a=2.0, b=3.0, df=3.0)
+EXAMPLES.update(mean=0.0, sigma=1.0, lam=25.0, k=2, n=3, seq=[7, 8, 9], weights=[1, 2])
+EXAMPLES.update(alpha=[1.0, 2.0], probs=[0.5, 0.5], cholesky_factor=[2.0], buf=bytearray(3))
+EXAMPLES.update(state=(1, 2, 3, 4, None))
 EXAMPLES_OF = {"integers": dict(high=5), "multivariate_normal": dict(mean=[1.0])}
 METHODS = [m for m in vars(Generator) if not m.startswith("_")]
 for m in METHODS:
@@ -345,14 +307,12 @@ ROWS += [
 
 # --- access: a generator held by a call refuses other calls; other generators work -------------
 BORROWED, MUTABLY = "RuntimeError: Already borrowed", "RuntimeError: Already mutably borrowed"
+RNG_BORROWED = BORROWED + " [rng]"
 ROWS += [
     Row("g.choice(SpySequence(range(10), g.random))", Outcome(BORROWED), 1, drew=True),
     Row("g.choices(SpySequence(range(10), g.state), 3)", Outcome(MUTABLY), 1, drew=True),
     Row(
-        "g.choice(SpySequence(range(10), lambda: c.sample(g)))",
-        Outcome(BORROWED + " [rng]"),
-        1,
-        drew=True,
+        "g.choice(SpySequence(range(10), lambda: c.sample(g)))", Outcome(RNG_BORROWED), 1, drew=True
     ),
     Row("g.sample(SpySequence(range(10), on_len=g.state), 2)", Outcome(MUTABLY)),
     Row("g.choice(SpySequence(range(10), lambda: c.sample(g2))), g2.state()", NO, 1),
@@ -363,6 +323,7 @@ ROWS += [
 ]
 
 # --- construction, state, from_state, jump, split, spawn, fill ---------------------------------
+FROM_JSON = ("'list' object", "tuple", "state")  # a state read back from JSON is a list
 ROWS += [
     Row("g.state()", SEED0 + (None,)),
     Row("[g.state() for _ in range(3)][0], g.random()", NO, 1),
@@ -386,13 +347,8 @@ ROWS += [
     Row("Generator.from_state((1, 2, 3, 4, 0)).state()", (1, 2, 3, 4, 0.0)),
     Row("Generator.from_state((1, 2, 3, 4, -0.0)).state()", (1, 2, 3, 4, -0.0)),
     Row("Generator.from_state(state=(True, IndexLike(2), IntSubclass(3), 4, FloatLike(0.5)))"),
-    Row(
-        "Generator.from_state(tuple(json.loads(json.dumps(g.state())))).state() == g.state()", True
-    ),
-    Row(
-        "Generator.from_state(json.loads(json.dumps(g.state())))",
-        not_instance("'list' object", "tuple", "state"),
-    ),
+    Row("Generator.from_state(tuple(json.loads(json.dumps(g.state()))))", Generator(0)),
+    Row("Generator.from_state(json.loads(json.dumps(g.state())))", not_instance(*FROM_JSON)),
 ]
 ROWS += [
     Row(
@@ -406,23 +362,50 @@ ROWS += [
     Row(f"Generator.from_state((1, 2, 3, 4, {v}))", Outcome(NOT_FINITE)) for v in ("nan", "-inf")
 ]
 
+# --- the draws: the core's values and their engine outputs are pinned by the core's own tests;
+# here, what the binding adds: the pending normal kept between calls, arguments read from any
+# sequence type, the generator's state across methods and the messages passed through.
 UNIFORM = "ValueError: uniform({}, {}): high must be greater than low, and both must be finite"
-# --- random, uniform, integers, bernoulli: the values of one engine output ----------------------
+NEVER = "ValueError: geometric(p=0.0): a trial that never succeeds has no defined number of trials"
+CHOLESKY = (
+    "ValueError: cholesky_factor must have {n}*{n}={nn} entries (a flat, row-major {n}x{n} "
+    "matrix) for a mean of length {n}, got {m}"
+)
 ROWS += [
-    Row(
-        "[g.random() for _ in range(3)]",
-        [0.3245752680314067, 0.38223929651167343, 0.3596172076473553],
-        3,
-    ),
-    Row(
-        "g.integers(0, 10), Generator(0).integers(-5, 5), Generator(0).bernoulli(0.5)",
-        (3, -2, True),
-        1,
-    ),
-    Row("g.uniform(1, 2)", 2.0, 1, setup=TOP),
-    Row("g.random()", 1 - 2**-53, 1, setup=TOP),
+    Row("[g.random() for _ in range(3)]", NO, 3),
+    Row("g.integers(0, 10), Generator(0).integers(-5, 5), Generator(0).bernoulli(0.5)", NO, 1),
     Row("g.uniform(-1e308, 1e308)", inf, 1),
     Row("g.uniform(-1e308, 1e308)", nan, setup=ZEROS),
+    Row("[g.normal(0.0, 1.0) for _ in range(2)], g.state()[4]", ([Z0, Z1], None), 2),
+    Row("g.normal(0.0, 1.0), g.state()[4]", (Z0, Z1), 2),
+    Row("g.normal(5.0, 2.0), g.state()[4]", (5.5, None), 0, setup=PENDING),
+    Row("g.normal(0.0, 1.0), Generator.from_state(g.state()).normal(5.0, 2.0)", (Z0, 5 + 2 * Z1)),
+    Row("g.normal(0.0, 1.0), g.lognormal(0.0, 1.0)", NO, 2),
+    Row("[g.laplace(0.0, 1.0) for _ in range(3)]", NO, 6, setup=PENDING),
+    Row("g.gamma(1.0, 3.5)", 3.5 * 0.04427623104224786, 3, setup=3),
+    Row("g.gamma(0.999, 1.0), g.beta(3.0, 2.0), g.student_t(4.0)", setup=PENDING),
+    Row("g.poisson(25.0), g.poisson(3.0), g.geometric(0.5), g.state()[4]", NO, 5, setup=PENDING),
+    Row("g.binomial(5, 0.5), g.multinomial(3, [1.0]), g.state()[4]", NO, 8, setup=PENDING),
+    Row("g.binomial(25, 1), g.binomial(25, -0.0), g.geometric(1), g.poisson(5e-324)", NO, 51),
+    Row("g.multinomial(4, (0.0, 1.0, -0.0))", [0, 4, 0], 4),
+    Row("g.multinomial(3, [1.0, 4503599627 * 2.0**-52])", NO, 3),  # sums to 1 within 1e-6
+    Row(
+        "g.multivariate_normal([1.0, 2.0], [3.0, 0.0, 0.0, 1.0])", [1.75, Z0 + 2], 2, setup=PENDING
+    ),
+    Row("g.multivariate_normal([], []), g.multivariate_normal((), range(0))", ([], []), 0),
+    Row("g.multivariate_normal((1, -1), range(2, -6, -2))", NO, 2),
+    Row("g.dirichlet([1.0]), g.state()[4]", ([1.0], Z1), 3),
+    Row("[g.gamma(s, 1.0) for s in (1e-200, 5e-324)], g.dirichlet([5e-324, 1.0])", NO),
+]
+ROWS += [
+    Row(
+        f"g.uniform({lo!r}, {hi!r})",
+        Outcome(UNIFORM.format(shown(lo), shown(hi))),
+        setup=KEEPS_SIGN,
+    )
+    for lo, hi in [(1, 0), (nan, 1), (0, inf), (-0.0, -0.0), (1e23, 1e23), (6.59698104516355e16, 0)]
+]
+ROWS += [
     *[
         Row(
             f"g.integers({lo}, {hi})",
@@ -430,188 +413,23 @@ ROWS += [
         )
         for lo, hi in ((5, 5), (3, -7))
     ],
-]
-ROWS += [
-    Row(
-        f"g.uniform({lo!r}, {hi!r})",
-        Outcome(UNIFORM.format(SHOWN[bits(lo)], SHOWN[bits(hi)])),
-        setup=KEEPS_SIGN,
-    )
-    for lo, hi in [
-        (1, 0),
-        (nan, 1),
-        (0, inf),
-        (-0.0, -0.0),
-        (1e23, 1e23),
-        (6.59698104516355e16, 0),
-        (1.5e300, 1e22),
-    ]
-]
-refused(
-    "g.bernoulli({})",
-    PROBABILITY,
-    [1.0000000000000002, nan, -1e-300, inf, 2, -1e-7, 1.2345678901234568e20],
-    setup=0,
-)
-
-# --- continuous distributions: the values, and the pending normal they use or keep --------------
-ROWS += [
-    Row("[g.normal(0.0, 1.0) for _ in range(2)], g.state()[4]", ([Z0, Z1], None), 2),
-    Row("g.normal(0.0, 1.0), g.state()[4]", (Z0, Z1), 2),
-    Row(
-        "g.normal(5.0, 2.0), Generator(0).lognormal(0.0, 1.0)",
-        (2.784182802732337, 0.330248922378132),
-        2,
-    ),
-    Row("[g.normal(0.0, 1.0) for _ in range(2)]", [37.64030867387419, 0.0], 2, setup=ZERO_PAIR),
-    Row("g.normal(5.0, 2.0), g.state()[4]", (5.5, None), 0, setup=PENDING),
-    Row("g.normal(0.0, 1.0), Generator.from_state(g.state()).normal(5.0, 2.0)", (Z0, 5 + 2 * Z1)),
-    Row("g.normal(0.0, 1.0), g.lognormal(0.0, 1.0)", NO, 2),
-    Row("g.lognormal(1000.0, 1.0), g.lognormal(-1000.0, 1.0)", (inf, 0.0)),
-    Row("g.normal(0.0, 1.7e308)", -inf),
-    Row(
-        "g.cauchy(-3.0, 2.0), Generator(0).exponential(1)",
-        (-4.229275403803255, 0.39241355344733597),
-    ),
-    Row("[g.laplace(0.0, 1.0) for _ in range(3)]", NO, 6, setup=PENDING),
-    Row("g.exponential(3.0)", -0.0, 1, setup=ZERO_PAIR),
-    Row("g.laplace(0.0, 1.0)", 0.0, 2, setup=ZERO_PAIR),
-    Row("g.cauchy(0.0, 1.0)", -1.6331239354134602e16, setup=ZERO_PAIR),
-    Row("g.cauchy(0.0, 1e300)", -inf, setup=ZERO_PAIR),
-    Row("g.gamma(2.5, 1.0), g.state()[4]", (0.9108053946816232, Z1), 3),
-    Row("g.gamma(1.0, 1.0)", 0.10952990281789315, 3),
-    Row("g.gamma(0.5, 1.0), g.state()[4]", (0.04741673199200492, 1.0707271825228197), 4),
-    Row("g.beta(2.0, 3.0)", 0.11466549111208471, 4),
-    Row("g.chisquare(3.0)", 0.6650228792907993, 3),
-    Row("g.student_t(5.0), g.state()[4]", (-0.8734246688339767, None), 3),
-    Row("g.gamma(1.0, 3.5)", 3.5 * 0.04427623104224786, 3, setup=3),
-    Row("[g.gamma(s, 1.0) for s in (1e-200, 7e-301, 1e-310, 5e-324)]", [0.0] * 4),
-    Row("g.chisquare(1e-320), g.dirichlet([5e-324, 1.0])", (0.0, [0.0, 1.0])),
-    *[
-        Row(call, setup=setup)
-        for call in (
-            "g.normal(0, 1), g.gamma(1.0, 1.0)",
-            "g.gamma(0.999, 1.0)",
-            "g.beta(3.0, 2.0)",
-            "g.student_t(4.0)",
-        )
-        for setup in (0, "normal_pending")
-    ],
     *[
         Row(
             f"g.{m}({v}, 1.0)",
-            Outcome(f"ValueError: {p} must be finite, got {SHOWN[bits(v)]}"),
+            Outcome(f"ValueError: {p} must be finite, got {shown(v)}"),
             setup=KEEPS_SIGN,
         )
-        for m, p, v in [
-            ("normal", "loc", nan),
-            ("lognormal", "mean", -inf),
-            ("laplace", "loc", nan),
-            ("cauchy", "loc", inf),
+        for m, p, v in [("normal", "loc", nan), ("lognormal", "mean", -inf), ("cauchy", "loc", inf)]
+    ],
+    *[Row(f"g.geometric({p})", Outcome(NEVER)) for p in ("0.0", "-0.0")],
+    *[
+        Row(f"g.multinomial(5, {probs})", Outcome(f"ValueError: multinomial({message}"))
+        for probs, message in [
+            ("[]", "n, []): probs must have at least one entry"),
+            ("[0.5, nan]", "): probs[1]=NaN must be between 0 and 1"),
+            ("[1.0, 4503599628 * 2.0**-52]", "): probs must sum to 1.0, got 1.0000010000000001"),
         ]
     ],
-]
-for m, name in [
-    ("normal", "scale"),
-    ("lognormal", "sigma"),
-    ("laplace", "scale"),
-    ("cauchy", "scale"),
-]:
-    refused(
-        f"g.{m}(inf, {{}})", POSITIVE.format(name, "{}"), [-1.0, 0.0, -0.0, inf, nan, -1e-7]
-    )  # before loc
-for call, name, values in [
-    ("exponential({})", "scale", [0.0, nan, -5e-324]),
-    ("gamma({}, 1.0)", "shape", [-1.0, inf, -0.30000000000000004]),
-    ("gamma(2.0, {})", "scale", [-2.5]),
-    ("beta({}, -1.0)", "a", [0.0]),
-    ("beta(1.0, {})", "b", [-inf]),
-    ("chisquare({})", "df", [-2.5]),
-    ("student_t({})", "df", [-1e-7]),
-    ("poisson({})", "lam", [-0.0, nan, inf]),
-]:
-    refused("g." + call, POSITIVE.format(name, "{}"), values)
-
-NEVER = "a trial that never succeeds has no defined number of trials"
-# --- counts: poisson, geometric, binomial, multinomial -----------------------------------------
-ROWS += [
-    Row(f"[g.{m}({args}) for _ in range({len(want)})]", want, used)
-    for m, args, want, used in [
-        ("poisson", "25.0", [22, 23, 25, 22, 22], 12),
-        ("poisson", "9.5", [5, 6, 5, 5, 7], 33),
-        ("poisson", "3.0", [2, 0, 1], 6),
-        ("geometric", "0.1", [4, 5, 5, 1, 7], 5),
-        ("binomial", "10, 0.3", [4, 5, 6], 30),
-    ]
-]
-ROWS += [
-    *[
-        Row(f"g.binomial(25, {p})", want, 25)
-        for p, want in (("0.0", 0), ("-0.0", 0), ("1.0", 25), ("1", 25))
-    ],
-    Row("g.poisson(9.999999999999998)", 5, 6),
-    Row("g.poisson(5e-324)", 0, 1),
-    Row("g.geometric(1.0), g.geometric(1), g.binomial(0, 0.5)", (1, 1, 0), 0),
-    Row("[g.geometric(p) for p in (2.0**-54, 1e-300, 5e-324)]", NO, 3),
-    Row("g.poisson(10.0)", setup=ZEROS),
-    Row("g.poisson(10.0)", setup=(0, 0, 0, 1, None)),
-    Row("g.poisson(0)", Outcome(POSITIVE.format("lam", "0")), setup=ZEROS),
-    Row("g.poisson(25.0), g.poisson(3.0), g.geometric(0.5), g.state()[4]", NO, 5, setup=PENDING),
-    Row("g.binomial(5, 0.5), g.multinomial(3, [1.0]), g.state()[4]", NO, 8, setup=PENDING),
-    *[
-        Row(f"g.geometric({p})", Outcome(f"ValueError: geometric(p=0.0): {NEVER}"))
-        for p in ("0.0", "-0.0")
-    ],
-    Row("g.multinomial(10, [0.2, 0.3, 0.5])", [3, 5, 2], 10),
-    Row("g.multinomial(0, [0.2, 0.3, 0.5]), g.multinomial(7, [1.0])", ([0, 0, 0], [7]), 7),
-    Row("g.multinomial(4, (0.0, 1.0, -0.0))", [0, 4, 0], 4),
-    Row("g.multinomial(3, [1.0, 4503599627 * 2.0**-52])", NO, 3),  # the last that sums within 1e-6
-    Row("g.multinomial(3, [0.5, 0.5 - 9007199254 * 2.0**-53])", NO, 3),
-]
-refused("g.geometric({})", PROBABILITY, [nan, -1e-300, 1.5e300, 6.59698104516355e16], setup=0)
-refused("g.binomial(10, {})", PROBABILITY, [1.0000000000000002, -1, 1e22], setup=0)
-ROWS += [
-    Row(f"g.multinomial(5, {probs})", Outcome(f"ValueError: multinomial({message}"))
-    for probs, message in [
-        ("[]", "n, []): probs must have at least one entry"),
-        ("[1.5, -0.5]", "): probs[0]=1.5 must be between 0 and 1"),
-        ("[0.5, nan]", "): probs[1]=NaN must be between 0 and 1"),
-        ("[0.3, 0.3]", "): probs must sum to 1.0, got 0.6"),
-        ("[1.0, 4503599628 * 2.0**-52]", "): probs must sum to 1.0, got 1.0000010000000001"),
-        ("[0.5, 0.5 - 9007199255 * 2.0**-53]", "): probs must sum to 1.0, got 0.999999"),
-    ]
-]
-
-CHOLESKY = (
-    "ValueError: cholesky_factor must have {n}*{n}={nn} entries (a flat, row-major {n}x{n} "
-    "matrix) for a mean of length {n}, got {m}"
-)
-# --- multivariate_normal, dirichlet -------------------------------------------------------------
-ROWS += [
-    Row(
-        "g.multivariate_normal([1.0, -1.0], [2.0, 0.0, 0.5, 1.0]), g.state()[4]",
-        ([-1.215817197267663, -0.542512667307566], None),
-        2,
-    ),
-    Row(
-        "g.multivariate_normal([0.0] * 3, [1.0, 0, 0, 0, 1.0, 0, 0, 0, 1.0]), g.normal(0.0, 1.0)",
-        NO,
-        4,
-    ),
-    Row(
-        "g.multivariate_normal([1.0, 2.0], [3.0, 0.0, 0.0, 1.0]), g.state()[4]",
-        ([1.75, Z0 + 2.0], Z1),
-        2,
-        setup=PENDING,
-    ),
-    Row(
-        "g.multivariate_normal([], []), g.multivariate_normal((), range(0)), g.state()[4]",
-        ([], [], 0.25),
-        0,
-        setup=PENDING,
-    ),
-    Row("g.multivariate_normal((1, -1), range(2, -6, -2))", NO, 2),
-    Row("g.dirichlet([1.0]), g.state()[4]", ([1.0], Z1), 3),
     *[
         Row(
             f"g.multivariate_normal({mean}, {chol})",
@@ -621,35 +439,45 @@ ROWS += [
         for mean, chol, n, m in (("[1.0, 2.0]", "[1.0, 0.0, 1.0]", 2, 3), ("[]", "[1.0]", 0, 1))
     ],
     Row(
-        "g.dirichlet([])",
-        Outcome("ValueError: dirichlet([]): alpha must have at least one entry"),
-        setup=KEEPS_SIGN,
+        "g.dirichlet([])", Outcome("ValueError: dirichlet([]): alpha must have at least one entry")
     ),
     Row(
-        "g.dirichlet([1.0, 0.0, 2.0])",
-        Outcome(POSITIVE.format("alpha[1]", "0")),
-        setup=KEEPS_SIGN,
+        "g.dirichlet([1.0, 0.0, 2.0])", Outcome(POSITIVE.format("alpha[1]", "0")), setup=KEEPS_SIGN
     ),
 ]
+refused("g.bernoulli({})", PROBABILITY, [1.0000000000000002, nan, -1e-300, inf, 2, -1e-7], setup=0)
+refused("g.geometric({})", PROBABILITY, [-1e-300, 1.5e300, 6.59698104516355e16], setup=0)
+refused("g.binomial(10, {})", PROBABILITY, [1.0000000000000002, 1e22], setup=0)
+for m, name in [
+    ("normal", "scale"),
+    ("lognormal", "sigma"),
+    ("laplace", "scale"),
+    ("cauchy", "scale"),
+]:
+    refused(
+        f"g.{m}(inf, {{}})", POSITIVE.format(name, "{}"), [-1.0, -0.0, inf, nan, -1e-7]
+    )  # before loc
+for call, name, values in [
+    ("exponential({})", "scale", [0.0, -5e-324]),
+    ("gamma({}, 1.0)", "shape", [-1.0, -0.30000000000000004]),
+    ("gamma(2.0, {})", "scale", [-2.5]),
+    ("beta({}, -1.0)", "a", [0.0]),
+    ("beta(1.0, {})", "b", [-inf]),
+    ("chisquare({})", "df", [-2.5]),
+    ("student_t({})", "df", [-1e-7]),
+    ("poisson({})", "lam", [-0.0, nan, inf]),
+]:
+    refused("g." + call, POSITIVE.format(name, "{}"), values)
 
 # --- choice, choices, sample, shuffle, permutation, bootstrap_indices, systematic_resample ------
 ROWS += [
-    Row("g.choices(range(10), 5)", [3, 5, 0, 0, 4], 5),
-    Row("g.sample(range(10), 4)", [3, 5, 6, 9], 4),
-    Row("g.sample(range(5), 5)", [3, 4, 0, 2, 1], 5),
-    Row("g.permutation(5)", [2, 0, 1, 4, 3], 4),
     Row("g.shuffle(a := [0, 1, 2, 3, 4]), a", (None, [2, 0, 1, 4, 3]), 4),
-    Row("g.bootstrap_indices(5)", [3, 0, 0, 0, 4], 5),
-    Row("g.systematic_resample([1, 2, 3, 4], 8)", [0, 1, 1, 2, 2, 3, 3, 3], 1),
     Row("g.choices(seq=[1, 2], k=0), g.sample(seq=[], k=0), g.sample([7], 0)", ([], [], []), 0),
-    Row(
-        "g.permutation(n=0), g.permutation(1), g.shuffle([]), g.shuffle(seq=['x'])",
-        ([], [0], None, None),
-        0,
-    ),
+    Row("g.permutation(n=0), g.permutation(1), g.shuffle([]), g.shuffle(seq=['x'])", NO, 0),
     Row("g.bootstrap_indices(n=1), g.choice([5])", ([0], 5), 2),
-    Row("g.systematic_resample(weights=[1.0], n=0)", [], 1),
-    Row("g.systematic_resample([3.0], 4)", [0, 0, 0, 0], 1),
+    Row("g.systematic_resample(weights=[1.0], n=0), g.systematic_resample([3.0], 4)", NO, 2),
+    Row("g.systematic_resample([0, 1, 0], 3)", [0, 1, 1], setup=ZEROS),
+    Row("g.systematic_resample([0.2, 2, 0.1, 0], 1)", [3], 1, setup=TOP),
     Row("g.choice(TOKENS) is TOKENS[3], g.choices(tuple(TOKENS), 2)", NO, 3),
     Row("g.shuffle(a := ListRaising(range(5))), a", (None, [2, 0, 1, 4, 3]), 4),
     Row(
@@ -661,15 +489,11 @@ ROWS += [
         "g.choices(s := SpySequence(range(10)), 5), s.reads", ([3, 5, 0, 0, 4], [3, 5, 0, 0, 4]), 5
     ),
     Row(
-        "g.sample(s := SpySequence('abc'), 3), s.reads", (["c", "b", "a"], [2, 0, 1, 1]), 3, setup=7
+        "g.sample(s := SpySequence('abc'), 3), s.reads", NO, 3, setup=7
     ),  # j = i unmapped: read twice
-    Row("g.permutation(30)", NO, 29, setup=1),
-    Row("g.shuffle(a := list(range(30))), a", NO, 29, setup=1),
     Row("g.choice(range(2**62)), g.sample(SpySequence(range(2**62)), 3)", sized=True),
     *[
-        Row(
-            f"g.{call}", Outcome("LookupError: item refused"), used, drew=True
-        )  # an item read fails after its draw
+        Row(f"g.{call}", Outcome("LookupError: item refused"), used, drew=True)  # after its draw
         for call, used in [
             ("choice(SpySequence(TOKENS, fail=0))", 1),
             ("choices(SpySequence(TOKENS, fail=2), 5)", 3),
@@ -721,34 +545,13 @@ ROWS += [
         ),
     ]
 ]
-ROWS += [
-    Row(f"g.systematic_resample({weights}, {n})", want, 1, setup=setup)
-    for setup, weights, n, want in [
-        (0, "[1, 0, 0]", 6, [0] * 6),
-        (0, "[0, 1, 0]", 6, [1] * 6),
-        ("top_output", "[1, 1]", 1, [1]),
-        ("top_output", "[0.2, 2, 0.1, 0]", 1, [3]),
-        (0, "[-0.0, 1]", 2, [1, 1]),
-        (0, "[1e308, 1e308]", 10, NO),
-    ]
-]
-ROWS += [Row("g.systematic_resample([0, 1, 0], 3)", [0, 1, 1], setup=ZEROS)]
 
 # --- Categorical -------------------------------------------------------------------------------
 ROWS += [
-    *[
-        Row(f"[Categorical({w}).sample(g) for _ in range(8)]", [3, 0, 2, 2, 3, 0, 1, 2], 16)
-        for w in ("[1, 2, 3, 4]", "(1, 2, 3, 4)")
-    ],
+    Row("[Categorical((1, 2, 3, 4)).sample(g) for _ in range(8)]", [3, 0, 2, 2, 3, 0, 1, 2], 16),
     Row(
-        "[c.sample(rng=g) for _ in range(4)], g.state()[4]",
-        ([3, 0, 2, 2], 0.25),
-        8,
-        setup=PENDING,
+        "[c.sample(rng=g) for _ in range(4)], g.state()[4]", ([3, 0, 2, 2], 0.25), 8, setup=PENDING
     ),
-    Row("[Categorical([0.25]).sample(g) for _ in range(3)]", [0, 0, 0], 6),
-    Row("sorted({Categorical([0, 1]).sample(g) for _ in range(50)})", [1], 100),
-    Row("sorted({Categorical(weights=[1, -0.0]).sample(g) for _ in range(50)})", [0], 100),
 ]
 ROWS += [
     Row(f"Categorical({weights})", Outcome(f"ValueError: Categorical({message}"))
@@ -757,10 +560,9 @@ ROWS += [
         ("[1, -1]", "): weights[1]=-1 must be non-negative and finite"),
         (
             "[-1.7976931348623157e308]",
-            f"): weights[0]={SHOWN[bits(-1.7976931348623157e308)]} must be non-negative and finite",
+            f"): weights[0]={shown(-1.7976931348623157e308)} must be non-negative and finite",
         ),
         ("[0, 0]", "): weights must sum to a positive number"),
-        ("[-0.0]", "): weights must sum to a positive number"),
     ]
 ]
 
