@@ -42,21 +42,18 @@ def code(text):  # the lines of text without their comments
 
 def sample(size):  # [(file, line number, original line, mutated text)]
     mutate, candidates = venv(ROOT / "build/mutation/venv", MUTATOR) / "mutate", set()
-    files = sh(
-        "git", "-C", ROOT, "ls-tree", "-r", "--name-only", REV, "engine/src", text=True
-    ).split()
+    listing = sh("git", "-C", ROOT, "ls-tree", "-r", "--name-only", REV, "engine/src", text=True)
+    files = listing.split()
     for name in [f for f in files if f.endswith((".cpp", ".hpp"))]:
         with tempfile.TemporaryDirectory() as tmp:
             Path(tmp, "src.cpp").write_bytes(sh("git", "-C", ROOT, "show", f"{REV}:{name}"))
             original = Path(tmp, "src.cpp").read_text().split("\n")
-            for chunk in sh(mutate, "src.cpp", "cpp", "--mutantDir", ".", cwd=tmp, text=True).split(
-                "PROCESSING MUTANT: "
-            )[1:]:
+            report = sh(mutate, "src.cpp", "cpp", "--mutantDir", ".", cwd=tmp, text=True)
+            for chunk in report.split("PROCESSING MUTANT: ")[1:]:
                 n, written = int(chunk.split(":")[0]), chunk.split("written to ")[1].split("]")[0]
                 mutant = Path(tmp, written).read_text().split("\n")
-                new = "\n".join(
-                    mutant[n - 1 : n + len(mutant) - len(original)]
-                )  # "break;" mutants add a line
+                # "break;" mutants add a line
+                new = "\n".join(mutant[n - 1 : n + len(mutant) - len(original)])
                 if code(original[n - 1]) not in ([""], code(new)):
                     candidates.add((name, n, original[n - 1], new))
     return sorted(random.Random(SEED).sample(sorted(candidates), size))
@@ -79,22 +76,16 @@ def stage(log, cmd, timeout=None, **kw):  # exit status of cmd, None past the ti
 def run(tree, label, resume, size):
     out = tree / "build/mutation"
     out.mkdir(parents=True, exist_ok=True)
-    extra = tomllib.loads((tree / "pyproject.toml").read_text())["project"][
-        "optional-dependencies"
-    ]["test"]
-    python, log, path = (
-        venv(out / "venv", *extra) / "python",
-        open(out / f"{label}.log", "a"),
-        out / f"{label}.json",
-    )
+    project = tomllib.loads((tree / "pyproject.toml").read_text())["project"]
+    python = venv(out / "venv", *project["optional-dependencies"]["test"]) / "python"
+    log, path = open(out / f"{label}.log", "a"), out / f"{label}.json"
     for build, options in (("cpp", "PYTHON=OFF TESTS=ON"), ("module", "PYTHON=ON TESTS=OFF")):
         flags = "-DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER_LAUNCHER=ccache".split()
         flags += [f"-DPython_EXECUTABLE={python}"]
         flags += [f"-DDRAWKIT_BUILD_{option}" for option in options.split()]
         sh("cmake", "-S", tree, "-B", out / build, "-G", "Ninja", *flags)
-    shutil.copytree(
-        tree / "drawkit-stubs", out / "module/drawkit-stubs", dirs_exist_ok=True
-    )  # for the stub check
+    # the stubs beside the module, for the stub check
+    shutil.copytree(tree / "drawkit-stubs", out / "module/drawkit-stubs", dirs_exist_ok=True)
     env = dict(
         os.environ,
         PYTHONPATH=str(out / "module"),
@@ -112,13 +103,10 @@ def run(tree, label, resume, size):
         for name, build, cmd in suites[not core :]:
             if stage(log, ["cmake", "--build", out / build, "-j2"], env=env) != 0:
                 return "no-compile", times
-            shutil.rmtree(
-                out / "hypothesis", ignore_errors=True
-            )  # no example saved by an earlier mutant is replayed
-            start, status = (
-                time.monotonic(),
-                stage(log, cmd, limits.get(name), env=env, cwd=tree / "tests"),
-            )
+            # no example saved by an earlier mutant is replayed
+            shutil.rmtree(out / "hypothesis", ignore_errors=True)
+            start = time.monotonic()
+            status = stage(log, cmd, limits.get(name), env=env, cwd=tree / "tests")
             times[name] = round(time.monotonic() - start, 1)
             if status != 0:
                 return "killed", times
@@ -128,33 +116,27 @@ def run(tree, label, resume, size):
     if status != "survived":
         sys.exit(f"the unmutated tree does not pass its tests ({status}): see {log.name}")
     results = json.loads(path.read_text())["mutants"] if resume and path.exists() else []
-    for name, n, original, new in [
-        m for m in sample(size) if list(m) not in [r["mutant"] for r in results]
-    ]:
+    done = [r["mutant"] for r in results]
+    for name, n, original, new in [m for m in sample(size) if list(m) not in done]:
         print(f"### {name}:{n}: {original.strip()} -> {new.strip()}", file=log)
         raw = (tree / name).read_bytes()
         lines = raw.decode().split("\n")
-        near = sorted(
-            (abs(i - n + 1), i) for i, line in enumerate(lines) if line == original
-        )  # the line may have moved
+        # the line may have moved
+        near = sorted((abs(i - n + 1), i) for i, line in enumerate(lines) if line == original)
         status, times = "gone", {}
         try:
             if near:
                 lines[near[0][1]] = new
                 (tree / name).write_text("\n".join(lines))
-                status, times = check(
-                    not name.startswith("engine/src/lib/"),
-                    {k: 3 * t + 10 for k, t in baseline.items()},
-                )
+                limits = {k: 3 * t + 10 for k, t in baseline.items()}
+                status, times = check(not name.startswith("engine/src/lib/"), limits)
         finally:
             (tree / name).write_bytes(raw)
         results.append(dict(mutant=[name, n, original, new], status=status, times=times))
         path.write_text(json.dumps(dict(baseline=baseline, mutants=results), indent=1))
         print(f"{len(results)}/{size} {status:10} {name}:{n} {times}", flush=True)
-    count = {
-        s: sum(r["status"] == s for r in results)
-        for s in ("no-compile", "gone", "killed", "survived")
-    }
+    statuses = ("no-compile", "gone", "killed", "survived")
+    count = {s: sum(r["status"] == s for r in results) for s in statuses}
     killed, compiled = count["killed"], count["killed"] + count["survived"]
     print(
         f"sample {len(results)}:",
@@ -166,9 +148,7 @@ def run(tree, label, resume, size):
 
 
 if __name__ == "__main__":
-    signal.signal(
-        signal.SIGTERM, lambda *_: sys.exit(143)
-    )  # a kill, too, restores the mutated file
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # a kill, too, restores the file
     parser = argparse.ArgumentParser(
         description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
     )
