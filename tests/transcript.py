@@ -107,7 +107,8 @@ def refused(call, message, values, setup=KEEPS_SIGN):  # a validation message pe
 
 
 # --- every method, its parameters as the module declares them ----------------------------------
-# A valid argument for each parameter name (and where a method reads a name differently, for it).
+# A valid argument for each parameter name (and where a method reads a name differently, for it):
+# a method with a new parameter name needs its example here.
 EXAMPLES = dict(low=-1, high=2.5, loc=5.0, scale=2.0, p=0.5, shape=2.5, a=2.0, b=3.0, df=3.0)
 EXAMPLES.update(mean=0.0, sigma=1.0, lam=25.0, k=2, n=3, seq=[7, 8, 9], weights=[1, 2])
 EXAMPLES.update(alpha=[1.0, 2.0], probs=[0.5, 0.5], cholesky_factor=[2.0], buf=bytearray(3))
@@ -116,16 +117,17 @@ EXAMPLES_OF = {"integers": dict(high=5), "multivariate_normal": dict(mean=[1.0])
 METHODS = [m for m in vars(Generator) if not m.startswith("_")]
 for m in METHODS:
     names = list(inspect.signature(getattr(Generator, m)).parameters)[m != "from_state" :]
-    kw = {name: EXAMPLES_OF.get(m, {}).get(name, EXAMPLES.get(name)) for name in names}
+    kw = {name: EXAMPLES_OF.get(m, {}).get(name, EXAMPLES[name]) for name in names}
     # refused while g is held (from_state needs no generator), then by keyword in reverse order
     held = f"g.bernoulli(FloatLike(0.5, lambda: g.{m}({', '.join(map(repr, kw.values()))})))"
     borrowed = Outcome(f"RuntimeError: Already {'mutably ' * (m == 'state')}borrowed [p]")
     ROWS += [
         Row(f"Generator.{m}.__text_signature__"),
         Row(held, NO if m == "from_state" else borrowed),
-        *[Row(f"g.{m}({', '.join(f'{k}={v!r}' for k, v in reversed(kw.items()))})")] * bool(kw),
-        Row(f"Generator.{m}.__doc__"),
     ]
+    if kw:
+        ROWS.append(Row(f"g.{m}({', '.join(f'{k}={v!r}' for k, v in reversed(kw.items()))})"))
+    ROWS.append(Row(f"Generator.{m}.__doc__"))
 
 # --- the module and its types ------------------------------------------------------------------
 ROWS += [
