@@ -80,9 +80,9 @@ def not_instance(what, kind, param):
 
 
 def reimport():
-    spec = importlib.util.find_spec("drawkit")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.find_spec("drawkit")
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
