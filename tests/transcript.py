@@ -480,6 +480,7 @@ ROWS += [
     Row("g.systematic_resample(weights=[1.0], n=0), g.systematic_resample([3.0], 4)", NO, 2),
     Row("g.systematic_resample([0, 1, 0], 3)", [0, 1, 1], setup=ZEROS),
     Row("g.systematic_resample([0.2, 2, 0.1, 0], 1)", [3], 1, setup=TOP),
+    Row("g.systematic_resample([1e308, 1e308], 10)", [0] * 5 + [1] * 5, 1),  # sum overflows
     Row("g.choice(TOKENS) is TOKENS[3], g.choices(tuple(TOKENS), 2)", NO, 3),
     Row("g.shuffle(a := ListRaising(range(5))), a", (None, [2, 0, 1, 4, 3]), 4),
     Row(
