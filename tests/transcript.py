@@ -221,6 +221,8 @@ ROWS += [
         ("g.multinomial(-1, 'abc')", "Overflow", "n"),
         ("g.choices(SpySequence(TOKENS, on_len=boom), -1)", "Overflow", "k"),
         ("g.sample([1], 1.0)", "Type", "k"),
+        ("g.sample(SpySequence(TOKENS, on_len=boom), -1)", "Overflow", "k"),
+        ("g.choices([1], 1.0)", "Type", "k"),
         ("Generator.from_state((1, 2, 3, 2**64, None))", "Overflow", "state"),
         ("Generator.from_state((1, 2, 3, 4, 'x'))", "Type", "state"),
     ]
@@ -508,6 +510,7 @@ ROWS += [
         Row(f"g.{call}", Outcome("Boom: boom"))
         for call in (
             "choice(SpySequence(TOKENS, on_len=boom))",
+            "choices(SpySequence(TOKENS, on_len=boom), 1)",
             "sample(SpySequence(TOKENS, on_len=boom), 0)",
         )
     ],
