@@ -467,13 +467,17 @@ def main() -> int:
 
     if not args.no_write and not args.only:
         DOCS.mkdir(exist_ok=True)
-        (DOCS / "benchmark.md").write_text(
+        doc = DOCS / "benchmark.md"
+        # Sections of other benchmarks after this one's (bench/compiled.py's) are kept.
+        rest = doc.read_text().partition("\n## ")[2] if doc.exists() else ""
+        doc.write_text(
             "# drawkit benchmark\n\n"
             "ns per call, best of several repeats; produced by `python bench/bench.py`.\n\n"
             + table
             + "\n\n"
             + info
             + "\n"
+            + (f"\n## {rest}" if rest else "")
         )
         draw_chart(rows, floors)
     return 0

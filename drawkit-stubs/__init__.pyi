@@ -4,7 +4,6 @@ from collections.abc import Sequence
 from typing import SupportsFloat, SupportsIndex, TypeAlias, TypeVar, final
 
 __all__ = ["Generator", "Categorical"]
-__version__: str
 
 _T = TypeVar("_T")
 # Float arguments take anything the float conversion accepts: floats, ints, objects with

@@ -1,5 +1,4 @@
-"""Robustness: code run mid-call, signals, exhausted memory, subinterpreters, underflowing
-shapes."""
+"""Robustness: code run mid-call, signals, exhausted memory, subinterpreters, extreme shapes."""
 
 import gc
 import importlib.util
@@ -40,31 +39,58 @@ def test_list_cleared_by_a_finaliser_during_the_call(method):
 
 
 # SIGALRM comes from the kernel: a Python timer thread could not send a signal while the call
-# holds the interpreter lock. Each call is retried until the alarm lands inside it (the state then
-# is neither the one before nor the one after it).
+# holds the interpreter lock. Each call is retried, the alarm later each time, until it lands
+# inside the draws: the state is then neither the one before nor the one after the call, which
+# only a poll between two blocks can leave. A long float argument is converted before any draw:
+# its rows need the state left as it was (with no poll, the call would run to its end).
 INTERRUPTED = """
 import signal, drawkit
 signal.signal(signal.SIGALRM, signal.default_int_handler)
-big = [None] * 4_000_000
-for name, call in [("binomial", lambda g: g.binomial(10**12, 0.5)),
-                   ("multinomial", lambda g: g.multinomial(10**12, [0.5, 0.5])),
-                   ("shuffle", lambda g: g.shuffle(big)),
-                   ("choices", lambda g: g.choices(big, len(big)))]:
-    ends, partial = [drawkit.Generator(5).state()], False
-    if name in ("shuffle", "choices"):
+big, floats, buf = [None] * 4_000_000, [1.0] * 8_000_000, bytearray(1 << 27)
+mean, factor = floats[:2048], floats[: 2048**2]
+rows = [
+    ("binomial", False, lambda g: g.binomial(10**12, 0.5)),
+    ("multinomial", False, lambda g: g.multinomial(10**12, [0.5, 0.5])),
+    ("shuffle", True, lambda g: g.shuffle(big)),
+    ("choices", True, lambda g: g.choices(big, len(big))),
+    ("fill", True, lambda g: g.fill(buf)),
+    ("dirichlet", True, lambda g: g.dirichlet(floats[:2_000_000])),
+    ("sample list", True, lambda g: g.sample(big, len(big))),
+    ("sample range", True, lambda g: g.sample(range(10**9), 10**6)),
+    ("float conversion", None, lambda g: g.systematic_resample(floats, 1)),
+    ("multivariate_normal", None, lambda g: g.multivariate_normal(mean, factor)),
+]
+for name, runs_to_end, call in rows:
+    ends = [drawkit.Generator(5).state()]
+    if runs_to_end:
         call(whole := drawkit.Generator(5))
         ends.append(whole.state())
+    stopped = False
     for attempt in range(20):
         g = drawkit.Generator(5)
         try:
-            signal.setitimer(signal.ITIMER_REAL, 0.001)
+            signal.setitimer(signal.ITIMER_REAL, 0.001 * 1.5**attempt)
             call(g)
             signal.setitimer(signal.ITIMER_REAL, 0)
         except KeyboardInterrupt:
-            if partial := g.state() not in ends:
+            if runs_to_end is None:
+                stopped = g.state() == ends[0]
                 break
-    print(name, partial, g.binomial(10, 0.5) >= 0)  # the generator is free again
+            if stopped := g.state() not in ends:
+                break
+    print(name, stopped, g.binomial(10, 0.5) >= 0)  # the generator is free again
 """
+
+INTERRUPTED_ROWS = [
+    "binomial",
+    "multinomial",
+    "shuffle",
+    "choices",
+    "fill",
+    "dirichlet",
+    "sample list",
+]
+INTERRUPTED_ROWS += ["sample range", "float conversion", "multivariate_normal"]
 
 # The constructors' binding copies the arguments into a vector; with the address space nearly used
 # up, that allocation fails: a MemoryError (the traceback's last line), not std::terminate.
@@ -90,7 +116,7 @@ print(drawkit.__all__)
     [
         (
             INTERRUPTED,
-            "".join(f"{m} True True\n" for m in ("binomial", "multinomial", "shuffle", "choices")),
+            "".join(f"{m} True True\n" for m in INTERRUPTED_ROWS),
             "",
         ),
         pytest.param(
@@ -138,3 +164,20 @@ def test_tiny_shapes_follow_the_beta_distribution(a, draw):
     edges = [0.0, 1e-10, 0.5, 1 - 1e-10, 1.0]
     expected = np.diff(stats.beta.cdf(edges, a, a)) * len(values)
     assert stats.chisquare(np.histogram(values, edges)[0], expected).pvalue > 1e-3
+
+
+# Shapes so large that the gamma draws, each finite, sum past the largest double. The draws' spread
+# is about 1/sqrt(shape) of their size, so each share is its mean; summing to inf made them 0.0.
+@pytest.mark.parametrize(
+    "draw, means",
+    [
+        (lambda g: [g.beta(1e308, 1e308)], [0.5]),
+        (lambda g: [g.beta(1.5e308, 5e307)], [0.75]),
+        (lambda g: g.dirichlet([1e307] * 20), [0.05] * 20),
+        (lambda g: g.dirichlet([1e308, 1e308, 1.0]), [0.5, 0.5, 0.0]),
+    ],
+)
+def test_shares_of_draws_whose_sum_overflows(draw, means):
+    g = drawkit.Generator(13)
+    for _ in range(20):
+        assert draw(g) == pytest.approx(means, rel=1e-15, abs=1e-300)

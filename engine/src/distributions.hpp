@@ -10,4 +10,5 @@
 #include "distributions/multivariate.hpp"
 #include "distributions/normal.hpp"
 #include "distributions/uniform.hpp"
+#include "distributions/validate.hpp"
 #include "sampling.hpp"

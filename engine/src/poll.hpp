@@ -6,10 +6,18 @@
 // Ctrl-C interrupts the call. The core knows nothing of the host: a Poll is any callable
 // returning bool, passed by reference, and the default one never stops. Calls shorter
 // than one block never poll, so the per-call cost of small calls is one comparison.
+//
+// A loop that draws works on a lease of the engine (EngineLease): a copy held in locals,
+// so that its four words stay in registers through the block, written back when the
+// block ends however it ends. A poll thus always finds the engine holding every output
+// drawn so far: an interrupted call leaves the generator usable, advanced by exactly the
+// steps made, and nothing can forget the write-back.
 #pragma once
 
 #include <cstdint>
 #include <type_traits>
+
+#include "xoshiro256pp.hpp"
 
 namespace drawkit {
 
@@ -36,6 +44,21 @@ private:
     bool (*fn_)(void*) noexcept = nullptr;
 };
 
+// The engine of one block, copied in on construction and written back on destruction.
+class EngineLease {
+public:
+    explicit EngineLease(Xoshiro256PlusPlus& home) noexcept : home_(home), local_(home) {}
+    EngineLease(const EngineLease&) = delete;
+    EngineLease& operator=(const EngineLease&) = delete;
+    ~EngineLease() { home_ = local_; }
+
+    Xoshiro256PlusPlus& engine() noexcept { return local_; }
+
+private:
+    Xoshiro256PlusPlus& home_;
+    Xoshiro256PlusPlus local_;
+};
+
 // Runs body(begin, end) over [0, n) in blocks of `block` steps, polling between two blocks
 // (never after the last). Returns false when the poll asks to stop, the steps before that
 // boundary done. A body may also return bool, false to stop the loop itself (with an
@@ -59,6 +82,17 @@ inline bool in_blocks(std::uint64_t n, std::uint64_t block, const Poll& poll, Bo
         if (!poll()) [[unlikely]]
             return false;
     }
+}
+
+// The block loop of a loop that draws: body(engine, begin, end) receives each block's
+// lease of `e`, so the engine is written back before every poll and on every way out.
+template <typename Body>
+inline bool in_blocks(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t block, const Poll& poll,
+                      Body&& body) {
+    return in_blocks(n, block, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        EngineLease lease(e);
+        return body(lease.engine(), begin, end);
+    });
 }
 
 }  // namespace drawkit

@@ -22,9 +22,10 @@ Invalid check_bootstrap_indices(std::uint64_t n) {
 
 bool bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n,
                        const Poll& poll) noexcept {
-    return in_blocks(n, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t i = begin; i < end; ++i) out[i] = e.next_below(n);
-    });
+    return in_blocks(e, n, kPollBlock, poll,
+                     [&](Xoshiro256PlusPlus& engine, std::uint64_t begin, std::uint64_t end) {
+                         for (std::uint64_t i = begin; i < end; ++i) out[i] = engine.next_below(n);
+                     });
 }
 
 namespace {
@@ -116,43 +117,46 @@ bool build_alias_table(std::span<const double> weights, double total, double* pr
     std::size_t n_small = 0;
     std::size_t n_large = 0;
 
-    // Written out rather than with in_blocks: the stacks hold the same type as their
-    // counters, so counters shared with a lambda would be kept in memory.
-    for (std::size_t begin = 0; begin < n;) {
-        const std::size_t end = n - begin > kPollBlock ? begin + kPollBlock : n;
+    // The counters are copied into locals for each block: the stacks hold the same type
+    // as they do, so counters shared through a reference would be kept in memory.
+    const bool sorted = in_blocks(n, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        std::size_t ns = n_small, nl = n_large;
         for (std::size_t i = begin; i < end; ++i) {
             const double share = weights[i] / total;
             const double q = share * nd;
             prob[i] = q;
             alias[i] = 0;
             if (q < 1.0) {
-                small[n_small++] = i;
+                small[ns++] = i;
             } else {
-                *(large_end - 1 - n_large++) = i;
+                *(large_end - 1 - nl++) = i;
             }
         }
-        begin = end;
-        if (begin < n && !poll()) [[unlikely]]
-            return false;
-    }
+        n_small = ns;
+        n_large = nl;
+    });
+    if (!sorted) return false;
 
-    std::uint64_t until_poll = kPollBlock;
-    while (n_small > 0 && n_large > 0) {
-        if (--until_poll == 0) [[unlikely]] {
-            if (!poll()) return false;
-            until_poll = kPollBlock;
+    // At most n - 1 pairings, run in blocks as the columns are; the blocks after the
+    // groups run out find nothing left to do.
+    const bool paired = in_blocks(n, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        std::size_t ns = n_small, nl = n_large;
+        for (std::uint64_t step = begin; step < end && ns > 0 && nl > 0; ++step) {
+            const std::uint64_t s = small[--ns];
+            const std::uint64_t l = *(large_end - nl--);
+            alias[s] = l;
+            const double missing = 1.0 - prob[s];
+            prob[l] = prob[l] - missing;
+            if (prob[l] < 1.0) {
+                small[ns++] = l;
+            } else {
+                *(large_end - 1 - nl++) = l;
+            }
         }
-        const std::uint64_t s = small[--n_small];
-        const std::uint64_t l = *(large_end - n_large--);
-        alias[s] = l;
-        const double missing = 1.0 - prob[s];
-        prob[l] = prob[l] - missing;
-        if (prob[l] < 1.0) {
-            small[n_small++] = l;
-        } else {
-            *(large_end - 1 - n_large++) = l;
-        }
-    }
+        n_small = ns;
+        n_large = nl;
+    });
+    if (!paired) return false;
 
     while (n_small > 0) prob[small[--n_small]] = 1.0;
     while (n_large > 0) prob[*(large_end - n_large--)] = 1.0;

@@ -14,8 +14,12 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <limits>
 #include <memory>
+#include <new>
 #include <span>
+#include <type_traits>
 #include <utility>
 
 #include "distributions/uniform.hpp"
@@ -69,10 +73,11 @@ template <typename T>
 inline bool shuffle_in_place(Xoshiro256PlusPlus& e, T* items, std::size_t n,
                              const Poll& poll = {}) noexcept {
     if (n < 2) return true;
-    return in_blocks(n - 1, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
-        shuffle_steps(e, items, n - static_cast<std::size_t>(begin),
-                      n - static_cast<std::size_t>(end));
-    });
+    return in_blocks(e, n - 1, kPollBlock, poll,
+                     [&](Xoshiro256PlusPlus& engine, std::uint64_t begin, std::uint64_t end) {
+                         shuffle_steps(engine, items, n - static_cast<std::size_t>(begin),
+                                       n - static_cast<std::size_t>(end));
+                     });
 }
 
 // out[0..n) = a random ordering of 0..n-1: the same walk on [0, 1, ..., n-1], so that it
@@ -90,99 +95,236 @@ bool bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n,
 
 // --- partial Fisher-Yates (sample without replacement) -----------------------------------
 
+// A hint to bring the cache line of p in ahead of its use; nothing where the compiler
+// offers no such hint.
+inline void prefetch(const void* p) noexcept {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(p);
+#else
+    static_cast<void>(p);
+#endif
+}
+
 // Draws k of the n positions of a sequence without replacement by running the first k
 // steps of a forward Fisher-Yates shuffle on a virtual copy A of it: step i swaps A[i]
-// with A[j], j = i + (next_u64 mod (n - i)), and emits the new A[i]. Only the positions
-// written so far are kept, in a map from position to the element now standing there, so
-// the cost is O(k) whatever n is.
+// with A[j], j = i + (next_u64 mod (n - i)), and emits the new A[i]. Two forms run the
+// same steps on the same outputs, so they give the same result from the same state:
 //
-// read(pos, T& out) -> bool fetches item pos of the real sequence (false: stop, the caller
-// keeps its error); emit(i, T&&) receives the i-th result. Within a step the reads happen
-// in the order A[j], then A[i], each from the map when present, so an unmapped j = i is
-// read twice. Returns false when a read failed, after i + 1 outputs for a failure in step
-// i; the map (and with it every element it holds) is released on every path.
-//
-// Requires k <= n. Precisely k outputs are consumed when every read succeeds; `poll` is
-// asked between blocks of steps, and stopping there also returns false.
-// The position map of partial_fisher_yates: open addressing with linear probing over a
-// table allocated once for the whole call. Each step adds at most one position, so k
-// steps need at most k entries and a table of at least 2k slots stays at most half full.
-// Entries are never removed (a position below the current step is simply never looked up
-// again), which keeps probing simple; the elements they hold are released with the map.
-template <typename T>
+// - partial_fisher_yates keeps only the positions written so far, in a map from position
+//   to the element now standing there, so its cost is O(k) whatever n is. It reads each
+//   element when its position is first touched, in a fixed order, which suits sequences
+//   whose reads run code of their own.
+// - sample_positions keeps A itself as an array of positions (4 bytes each while n fits
+//   in 32 bits) and reports the position each step emits. For k a large fraction of n it
+//   is both smaller than the map (at 32 bytes per step) and faster, having no hashing.
+
+// Elements that need no release.
+struct KeepElement {
+    template <typename T>
+    void operator()(T&) const noexcept {}
+};
+
+// The position map of partial_fisher_yates: open addressing with linear probing over one
+// table sized for the whole call. Each step adds at most one position, so k steps need at
+// most k entries, and 2k slots keep the table at most half full. A slot is 16 bytes for a
+// pointer-sized element: the position plus one (0 marks a free slot) and the element.
+// The table comes zeroed from calloc, so even a huge one costs no work up front: the
+// system hands out zero pages as they are first touched. Entries are never removed (a
+// position below the current step is simply never looked up again); `drop` releases the
+// elements still held when the map goes.
+template <typename T, typename Drop>
 class PositionMap {
+    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_default_constructible_v<T>,
+                  "the table is zeroed memory: a zero T must be an empty element");
+
 public:
-    explicit PositionMap(std::uint64_t k) {
-        std::size_t capacity = 8;
-        while (capacity < 2 * k) capacity *= 2;
-        mask_ = capacity - 1;
-        shift_ = 64 - std::countr_zero(capacity);
-        keys_ = std::make_unique<std::uint64_t[]>(capacity);
-        values_ = std::make_unique<T[]>(capacity);
-        used_ = std::make_unique<bool[]>(capacity);
+    PositionMap(std::uint64_t k, Drop& drop) : drop_(drop) {
+        capacity_ = k < 4 ? 8 : 2 * k;
+        if (capacity_ > std::numeric_limits<std::size_t>::max() / sizeof(Slot))
+            throw std::bad_alloc();
+        slots_ = static_cast<Slot*>(std::calloc(static_cast<std::size_t>(capacity_), sizeof(Slot)));
+        if (slots_ == nullptr) throw std::bad_alloc();
+    }
+    PositionMap(const PositionMap&) = delete;
+    PositionMap& operator=(const PositionMap&) = delete;
+    ~PositionMap() {
+        // Elements that need no release spare the walk over a table of up to gigabytes,
+        // most of it never touched (an interrupted call returns at once).
+        if constexpr (!std::is_same_v<Drop, KeepElement>) {
+            for (std::uint64_t s = 0; s < capacity_; ++s) {
+                if (slots_[s].key != 0) drop_(slots_[s].value);
+            }
+        }
+        std::free(slots_);
     }
 
     // The slot of `pos`: either the slot holding it (found() true) or the free slot where
     // it belongs.
-    std::size_t slot(std::uint64_t pos) const noexcept {
-        // Fibonacci hashing: the high bits of pos * 2^64/phi spread nearby positions.
-        std::size_t s = static_cast<std::size_t>((pos * 0x9E3779B97F4A7C15ULL) >> shift_) & mask_;
-        while (used_[s] && keys_[s] != pos) s = (s + 1) & mask_;
+    std::uint64_t slot(std::uint64_t pos) const noexcept {
+        // Fibonacci hashing spreads nearby positions; the high half of the product of the
+        // hash and the capacity maps it onto [0, capacity) without a division.
+        const std::uint64_t hash = (pos + 1) * 0x9E3779B97F4A7C15ULL;
+        std::uint64_t s = mul_high(hash, capacity_);
+        while (slots_[s].key != 0 && slots_[s].key != pos + 1) {
+            if (++s == capacity_) s = 0;
+        }
         return s;
     }
-    bool found(std::size_t s) const noexcept { return used_[s]; }
-    T& value(std::size_t s) noexcept { return values_[s]; }
-    void put(std::size_t s, std::uint64_t pos, T&& v) noexcept {
-        keys_[s] = pos;
-        used_[s] = true;
-        values_[s] = std::move(v);
+    bool found(std::uint64_t s) const noexcept { return slots_[s].key != 0; }
+    // Moves the element out of a found slot, which keeps its position.
+    T take(std::uint64_t s) noexcept { return std::exchange(slots_[s].value, T{}); }
+    void put(std::uint64_t s, std::uint64_t pos, T v) noexcept {
+        slots_[s].key = pos + 1;
+        slots_[s].value = v;
     }
 
 private:
-    std::size_t mask_ = 0;
-    int shift_ = 0;
-    std::unique_ptr<std::uint64_t[]> keys_;
-    std::unique_ptr<T[]> values_;
-    std::unique_ptr<bool[]> used_;
+    struct Slot {
+        std::uint64_t key;  // position + 1; 0 for a free slot
+        T value;
+    };
+
+    static std::uint64_t mul_high(std::uint64_t a, std::uint64_t b) noexcept {
+#if defined(__SIZEOF_INT128__)
+        return static_cast<std::uint64_t>((static_cast<unsigned __int128>(a) * b) >> 64);
+#else
+        const std::uint64_t a_lo = a & 0xFFFFFFFFU, a_hi = a >> 32;
+        const std::uint64_t b_lo = b & 0xFFFFFFFFU, b_hi = b >> 32;
+        const std::uint64_t lo = a_lo * b_lo, mid1 = a_hi * b_lo, mid2 = a_lo * b_hi;
+        const std::uint64_t carry =
+            ((lo >> 32) + (mid1 & 0xFFFFFFFFU) + (mid2 & 0xFFFFFFFFU)) >> 32;
+        return a_hi * b_hi + (mid1 >> 32) + (mid2 >> 32) + carry;
+#endif
+    }
+
+    Drop& drop_;
+    std::uint64_t capacity_ = 0;
+    Slot* slots_ = nullptr;
 };
 
-template <typename T, typename Read, typename Emit>
+// read(pos, T& out) -> bool fetches item pos of the real sequence as a new element (false:
+// stop, the caller keeps its error); emit(i, T) receives the i-th result and owns it from
+// then on, and may answer bool (false: stop, as for a read); drop(T&) releases an element
+// that is not kept. Within a step the reads happen in the order A[j], then A[i], each from
+// the map when present, so an unmapped j = i is read twice. Returns false when a read or
+// an emit failed, after i + 1 outputs for a failure in step i; every element read and not
+// emitted is dropped on every path.
+//
+// Requires k <= n. Precisely k outputs are consumed when every read succeeds; `poll` is
+// asked between blocks of steps, and stopping there also returns false. The table may
+// throw std::bad_alloc, before any output is consumed.
+template <typename T, typename Read, typename Emit, typename Drop = KeepElement>
 bool partial_fisher_yates(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t k, Read&& read,
-                          Emit&& emit, const Poll& poll = {}) {
-    PositionMap<T> moved(k);  // position -> element of A now there
-    // A[pos] into v: a mapped value is moved out (its slot is about to be overwritten, or
-    // the position is never read again), an unmapped one read from the sequence.
-    const auto take = [&](std::uint64_t pos, std::size_t slot, T& v) {
+                          Emit&& emit, const Poll& poll = {}, Drop drop = {}) {
+    PositionMap<T, Drop> moved(k, drop);  // position -> element of A now there
+    // A[pos] into v: a mapped element is moved out (its slot is about to be overwritten,
+    // or the position is never read again), an unmapped one read from the sequence.
+    const auto take = [&](std::uint64_t pos, std::uint64_t slot, T& v) {
         if (!moved.found(slot)) return static_cast<bool>(read(pos, v));
-        v = std::move(moved.value(slot));
+        v = moved.take(slot);
         return true;
     };
-    return in_blocks(k, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t i = begin; i < end; ++i) {
-            const std::uint64_t j = i + e.next_u64() % (n - i);
-            T at_j{};
-            const std::size_t slot_j = moved.slot(j);
-            if (!take(j, slot_j, at_j)) return false;
-
-            if (j == i) {
-                // A[i] is A[j] itself. Unmapped, item i is read a second time; that value is
-                // not kept, since A[i] is emitted and never looked up again.
-                if (!moved.found(slot_j)) {
-                    T again{};
-                    if (!read(i, again)) return false;
-                }
-                emit(i, std::move(at_j));
-                continue;
-            }
-
-            T at_i{};
-            if (!take(i, moved.slot(i), at_i)) return false;
-            emit(i, std::move(at_j));
-            moved.put(slot_j, j, std::move(at_i));
+    const auto give = [&](std::uint64_t i, T& v) -> bool {
+        if constexpr (std::is_void_v<std::invoke_result_t<Emit&, std::uint64_t, T&&>>) {
+            emit(i, std::move(v));
+            return true;
+        } else {
+            return static_cast<bool>(emit(i, std::move(v)));
         }
+    };
+    // Step i; false when a read or an emit failed.
+    const auto step = [&](Xoshiro256PlusPlus& engine, std::uint64_t i) -> bool {
+        const std::uint64_t j = i + engine.next_u64() % (n - i);
+        T at_j{};
+        const std::uint64_t slot_j = moved.slot(j);
+        if (!take(j, slot_j, at_j)) return false;
+        if (j == i) {
+            // A[i] is A[j] itself. Unmapped, item i is read a second time; that element is
+            // not kept, since A[i] is emitted and never looked up again.
+            if (!moved.found(slot_j)) {
+                T again{};
+                const bool ok = read(i, again);
+                if (!ok) {
+                    drop(at_j);
+                    return false;
+                }
+                drop(again);
+            }
+            return give(i, at_j);
+        }
+        T at_i{};
+        if (!take(i, moved.slot(i), at_i)) {
+            drop(at_j);
+            return false;
+        }
+        if (!give(i, at_j)) {
+            drop(at_i);
+            return false;
+        }
+        moved.put(slot_j, j, at_i);
         return true;
-    });
+    };
+    return in_blocks(e, k, kPollBlock, poll,
+                     [&](Xoshiro256PlusPlus& engine, std::uint64_t begin, std::uint64_t end) {
+                         for (std::uint64_t i = begin; i < end; ++i) {
+                             if (!step(engine, i)) return false;
+                         }
+                         return true;
+                     });
 }
+
+// The array form: A as an array `a` of n Index entries, zeroed by the caller (calloc hands
+// out zero pages as they are first touched, so a huge array costs nothing up front). An
+// entry of 0 stands for the position itself and any other for its value plus one. Step i
+// leaves in a[i] the position it emits, so that on success a[0..k) holds the k positions
+// in emission order. Index must hold n. Returns false when `poll` stopped the loop.
+//
+// The slot a step touches is one random read in an array of up to gigabytes; the engine
+// outputs do not depend on the array, so each step's j is drawn kLookahead steps early
+// (within a block, in the same order) and its slot fetched meanwhile.
+template <typename Index>
+bool sample_positions(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t k, Index* a,
+                      const Poll& poll = {}) noexcept {
+    static_assert(std::is_unsigned_v<Index>);
+    constexpr std::uint64_t kLookahead = 8;
+    return in_blocks(e, k, kPollBlock, poll,
+                     [&](Xoshiro256PlusPlus& engine, std::uint64_t begin, std::uint64_t end) {
+                         std::uint64_t ahead[kLookahead];
+                         const auto draw = [&](std::uint64_t i) {
+                             const std::uint64_t j = i + engine.next_u64() % (n - i);
+                             prefetch(&a[j]);
+                             ahead[i % kLookahead] = j;
+                         };
+                         for (std::uint64_t i = begin; i < end && i < begin + kLookahead; ++i)
+                             draw(i);
+                         for (std::uint64_t i = begin; i < end; ++i) {
+                             const std::uint64_t j = ahead[i % kLookahead];
+                             if (end - i > kLookahead) draw(i + kLookahead);
+                             const std::uint64_t at_j = a[j] == 0 ? j : a[j] - 1U;
+                             a[j] = a[i] == 0 ? static_cast<Index>(i + 1) : a[i];
+                             a[i] = static_cast<Index>(at_j);
+                         }
+                     });
+}
+
+// An array of n zeroed T from calloc, released with the scope; std::bad_alloc when it
+// cannot be had.
+template <typename T>
+class ZeroedArray {
+public:
+    explicit ZeroedArray(std::uint64_t n) {
+        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_alloc();
+        p_ = static_cast<T*>(std::calloc(n == 0 ? 1 : static_cast<std::size_t>(n), sizeof(T)));
+        if (p_ == nullptr) throw std::bad_alloc();
+    }
+    ZeroedArray(const ZeroedArray&) = delete;
+    ZeroedArray& operator=(const ZeroedArray&) = delete;
+    ~ZeroedArray() { std::free(p_); }
+    T* get() const noexcept { return p_; }
+
+private:
+    T* p_ = nullptr;
+};
 
 // --- systematic resampling -----------------------------------------------------------------
 
@@ -195,6 +337,7 @@ Invalid check_systematic_resample(std::span<const double> weights, double& total
 // are scaled in place by 2^-64 (exact for every weight above 2^-958, and the smaller ones
 // are negligible beside a sum near 2^1024) and the new sum is returned; a finite total is
 // returned unchanged and the weights are left alone, so ordinary inputs keep their bits.
+// beta and dirichlet use it too, for gamma draws whose sum overflows.
 double rescale_overflowed_weights(std::span<double> weights, double total) noexcept;
 
 // The scan after the single engine output: u is its next_f64 value. Point i is

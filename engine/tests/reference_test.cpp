@@ -153,6 +153,11 @@ TEST(Reference, Distributions) {
         {"gamma(0.5, 1) @seed0", "0.04741673199200492", -1, "1.0707271825228197"},
         {"gamma(1, 1) @seed0", "0.10952990281789315"},
         {"beta(2, 3) @seed0", "0.11466549111208471"},
+        // Finite draws whose sum overflows: the draws are scaled by 2^-64 before the division.
+        // beta makes its two draws twice and ends where the first pass did. The third share is
+        // the gamma(1) draw 2.1608681371476766 over 2e308 (each scaled first).
+        {"beta(1e+308, 1e+308) @seed0", "0.5", 4, "none"},
+        {"dirichlet([1e+308, 1e+308, 1]) @seed0", "0.5 0.5 1.080434068573838e-308"},
         {"chisquare(3) @seed0", "0.6650228792907993"},
         {"student_t(5) @seed0", "-0.8734246688339767", 3, "none"},
         // The sampler's paths: accepted by the log test; rejected by it, then the squeeze; s <= 0,
@@ -202,6 +207,8 @@ TEST(Reference, SamplingAndCategorical) {
         {"choice(10) @seed0", "3", 1},
         {"partial_fisher_yates(10, 4) @seed0", "3 5 6 9 reads 3 0 5 1 6 2 9", 4},
         {"partial_fisher_yates(5, 5) @seed0", "3 4 0 2 1 reads 3 0 4 1 2", 5},
+        {"sample_positions(10, 4) @seed0", "3 5 6 9", 4},
+        {"sample_positions(5, 5) @seed0", "3 4 0 2 1", 5},
         {"permutation(5) @seed0", "2 0 1 4 3", 4},
         {"shuffle([0, 1, 2, 3, 4]) @seed0", "2.0 0.0 1.0 4.0 3.0", 4},
         {"bootstrap_indices(5) @seed0", "3 0 0 0 4", 5},
@@ -218,6 +225,25 @@ TEST(Reference, SamplingAndCategorical) {
         {"alias_draw([0, 1]) @seed0 x4", "1 1 1 1"},
         {"alias_table([1, -0])", "1.0 1.0 -0.0 0 0"},
     });
+}
+
+// The array form runs the steps of the map form: the same positions from the same outputs,
+// over several blocks (where the array form draws ahead) and at every fraction of n.
+TEST(Reference, SamplePositionsFollowTheMap) {
+    for (const auto& [n, k] : {std::pair<std::uint64_t, std::uint64_t>{1000, 1000},
+                               {1000, 999},
+                               {1000, 7},
+                               {kPollBlock * 2 + 5, kPollBlock + 9}}) {
+        Generator by_map = Generator::from_seed(n + k), by_array = by_map;
+        std::vector<std::uint64_t> want(k), got(n);
+        partial_fisher_yates<std::uint64_t>(
+            by_map.engine, n, k, [](std::uint64_t pos, std::uint64_t& v) { return v = pos, true; },
+            [&](std::uint64_t i, std::uint64_t v) { want[i] = v; });
+        sample_positions(by_array.engine, n, k, got.data());
+        got.resize(k);
+        EXPECT_EQ(got, want) << n << " " << k;
+        EXPECT_TRUE(by_array.engine == by_map.engine) << n << " " << k;
+    }
 }
 
 TEST(Reference, NumberFormat) {

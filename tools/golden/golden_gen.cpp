@@ -365,7 +365,11 @@ int check(const std::string& path) {
     std::istringstream fresh(generate());
     int bad = 0, line = 0;
     std::string want, got, context;
-    for (bool w, g; (w = !!std::getline(in, want)) | (g = !!std::getline(fresh, got));) {
+    for (;;) {
+        // Both files advance on every line, so that the shorter one shows as the missing lines.
+        const bool w = static_cast<bool>(std::getline(in, want));
+        const bool g = static_cast<bool>(std::getline(fresh, got));
+        if (!w && !g) break;
         ++line;
         if (w && want.starts_with("case ")) context = " in " + want;
         const Tokens a = split(w ? want : ""), b = split(g ? got : "");

@@ -19,6 +19,7 @@
 #include "../portable_math.hpp"
 #include "../xoshiro256pp.hpp"
 #include "uniform.hpp"
+#include "validate.hpp"
 
 namespace drawkit {
 
@@ -156,18 +157,18 @@ inline std::uint64_t bernoulli_threshold(double p) noexcept {
 }
 
 // Successes in n Bernoulli trials (require_probability passed on p): exactly n outputs,
-// one per trial, whatever p is; the cost is linear in n by design. The engine is copied
-// into locals so that its words stay in registers through the loop. When `poll` stops
-// the loop, the count so far is returned and the engine keeps the trials made.
+// one per trial, whatever p is; the cost is linear in n by design. When `poll` stops the
+// loop, the count so far is returned and the engine keeps the trials made.
 inline std::uint64_t binomial(Xoshiro256PlusPlus& e, std::uint64_t n, double p,
                               const Poll& poll = {}) noexcept {
     const std::uint64_t t = bernoulli_threshold(p);
-    Xoshiro256PlusPlus local = e;
     std::uint64_t count = 0;
-    in_blocks(n, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t i = begin; i < end; ++i) count += (local.next_u64() >> 11) < t ? 1U : 0U;
-    });
-    e = local;
+    in_blocks(e, n, kPollBlock, poll,
+              [&](Xoshiro256PlusPlus& engine, std::uint64_t begin, std::uint64_t end) {
+                  for (std::uint64_t i = begin; i < end; ++i) {
+                      count += (engine.next_u64() >> 11) < t ? 1U : 0U;
+                  }
+              });
     return count;
 }
 

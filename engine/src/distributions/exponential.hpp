@@ -8,6 +8,7 @@
 #include "../portable_math.hpp"
 #include "../xoshiro256pp.hpp"
 #include "uniform.hpp"
+#include "validate.hpp"
 
 namespace drawkit {
 

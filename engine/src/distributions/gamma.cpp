@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "../portable_math.hpp"
+#include "../sampling.hpp"
 
 namespace drawkit {
 
@@ -112,11 +113,23 @@ void gamma_shares_in_logs(Generator& g, std::span<const double> alpha,
     for (std::size_t i = 0; i < k; ++i) out[i] = out[i] / total;
 }
 
-double beta_in_logs(Generator& g, double a, double b) noexcept {
+double beta_share_of_rare_sum(Generator& g, const Generator& start, double a, double b, double sum,
+                              double share) noexcept {
+    if (is_finite(sum) && sum != 0.0) return share;  // honest: X is 0.0 or tiny beside Y
     const double alpha[2] = {a, b};
-    double shares[2];
-    gamma_shares_in_logs(g, alpha, shares);
-    return shares[0];
+    double draws[2];
+    g = start;
+    if (sum == 0.0) {
+        gamma_shares_in_logs(g, alpha, draws);
+        return draws[0];
+    }
+    // The draws are made again rather than handed over, so that the fast path keeps nothing
+    // alive but the sum. Each is finite: for shapes this large the sampler returns
+    // d = shape - 1/3 itself (c * x is far below an ulp of 1, so v = 1).
+    draws[0] = standard_gamma(g, a);
+    draws[1] = standard_gamma(g, b);
+    const double total = rescale_overflowed_weights(draws, sum);
+    return draws[0] / total;
 }
 
 }  // namespace drawkit

@@ -47,7 +47,13 @@ double standard_gamma(Generator& g, double shape) noexcept;
 void gamma_shares_in_logs(Generator& g, std::span<const double> alpha,
                           std::span<double> out) noexcept;
 
-[[gnu::cold]] double beta_in_logs(Generator& g, double a, double b) noexcept;
+// The share X / (X + Y) of beta when the quotient `share` came out as 0.0 or NaN: an honest
+// share of 0.0 (X is 0.0 or tiny beside Y) is returned as it is. A `sum` of 0.0 (both draws
+// underflowed) or +inf (both finite, their sum overflowed) makes the draws again from `start`:
+// the share is then taken from their logarithms, or from the draws scaled down as overflowing
+// weights are. `g` ends where the first pass left it.
+[[gnu::cold]] double beta_share_of_rare_sum(Generator& g, const Generator& start, double a,
+                                            double b, double sum, double share) noexcept;
 
 // --- gamma -----------------------------------------------------------------------------
 
@@ -71,20 +77,24 @@ inline Invalid check_beta(double a, double b) {
     return require_positive("b", b);
 }
 
-// X / (X + Y), X drawn completely (rejections included) before Y. When both draws are
-// 0.0 (tiny a and b, where the boost factor underflows) the quotient would be 0/0: the
-// same draws are made again from the saved state and the share of X is taken from
-// their logarithms (gamma_shares_in_logs), as dirichlet([a, b]) does.
+// X / (X + Y), X drawn completely (rejections included) before Y. Two sums make that
+// quotient useless, and both give a share that is not above 0.0, so one test on the share
+// sends them (with the honest shares of 0.0) to beta_share_of_rare_sum:
+// - both draws 0.0 (tiny a and b, where the boost factor underflows): 0/0. The same draws
+//   are made again from the saved state and the share of X is taken from their logarithms
+//   (gamma_shares_in_logs), as dirichlet([a, b]) does;
+// - finite draws whose sum overflows (a and b near 1e308): X / inf = 0.0. The draws are
+//   scaled down first, as dirichlet scales its draws.
+// Every other share is the quotient as written, with its bits.
 inline double beta(Generator& g, double a, double b) noexcept {
     const Generator start = g;
     const double x = standard_gamma(g, a);
     const double y = standard_gamma(g, b);
     const double sum = x + y;
-    if (sum == 0.0) [[unlikely]] {
-        g = start;
-        return beta_in_logs(g, a, b);
-    }
-    return x / sum;
+    const double share = x / sum;
+    if (!(share > 0.0)) [[unlikely]]
+        return beta_share_of_rare_sum(g, start, a, b, sum, share);
+    return share;
 }
 
 // --- chisquare -------------------------------------------------------------------------

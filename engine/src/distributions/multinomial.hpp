@@ -39,20 +39,22 @@ inline bool multinomial(Xoshiro256PlusPlus& e, std::uint64_t n, std::span<const 
     const std::size_t last = probs.size() - 1;
     const int width = std::bit_width(probs.size());
     const std::uint64_t block = width < std::countr_zero(kPollBlock) ? kPollBlock >> width : 1;
-    return in_blocks(n, block, poll, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t trial = begin; trial < end; ++trial) {
-            const double u = next_f64(e);
-            double cum = 0.0;
-            std::size_t k = 0;
-            for (; k < last; ++k) {
-                cum = cum + probs[k];
-                if (u < cum) break;
-            }
-            // k == last here either because the scan reached the last category (whose own
-            // test could only pick it again) or because nothing matched: both go to `last`.
-            ++counts[k];
-        }
-    });
+    return in_blocks(e, n, block, poll,
+                     [&](Xoshiro256PlusPlus& engine, std::uint64_t begin, std::uint64_t end) {
+                         for (std::uint64_t trial = begin; trial < end; ++trial) {
+                             const double u = next_f64(engine);
+                             double cum = 0.0;
+                             std::size_t k = 0;
+                             for (; k < last; ++k) {
+                                 cum = cum + probs[k];
+                                 if (u < cum) break;
+                             }
+                             // k == last here either because the scan reached the last category
+                             // (whose own test could only pick it again) or because nothing
+                             // matched: both go to `last`.
+                             ++counts[k];
+                         }
+                     });
 }
 
 }  // namespace drawkit

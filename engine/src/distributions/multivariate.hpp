@@ -9,6 +9,7 @@
 #include <span>
 
 #include "../generator.hpp"
+#include "../poll.hpp"
 #include "uniform.hpp"
 
 namespace drawkit {
@@ -24,9 +25,10 @@ Invalid check_multivariate_normal(std::size_t n, std::size_t factor_len);
 // Draw order: all n normals z[0..n-1] are drawn through standard_normal, in index order,
 // before any arithmetic; the first takes a pending normal if there is one. Only the lower
 // triangle of the factor is read. Preconditions: out.size() == mean.size() == n and
-// factor.size() == n*n (check_multivariate_normal passed).
-void multivariate_normal(Generator& g, std::span<const double> mean, std::span<const double> factor,
-                         std::span<double> out) noexcept;
+// factor.size() == n*n (check_multivariate_normal passed). Returns false when `poll`,
+// asked between blocks of rows, stopped it: the normals are drawn, out is of no use.
+bool multivariate_normal(Generator& g, std::span<const double> mean, std::span<const double> factor,
+                         std::span<double> out, const Poll& poll = {}) noexcept;
 
 // --- dirichlet -------------------------------------------------------------------------
 
@@ -37,9 +39,12 @@ Invalid check_dirichlet(std::span<const double> alpha);
 // out[i] = g[i] / total with g[i] = standard_gamma(alpha[i]) drawn in index order, each
 // complete before the next, and total their left-to-right sum; when every g[i] is 0.0
 // (total 0.0), the shares come from the logarithms of the same draws instead
-// (gamma_shares_in_logs). Precondition: out.size() == alpha.size() >= 1 and
-// check_dirichlet passed. out may be alpha itself: entry i of alpha is read once, before
-// out[i] is first written.
-void dirichlet(Generator& g, std::span<const double> alpha, std::span<double> out) noexcept;
+// (gamma_shares_in_logs); when the total overflows to +inf, the draws are first scaled by
+// 2^-64 (rescale_overflowed_weights) and divided by their new sum. Precondition: out.size() ==
+// alpha.size() >= 1 and check_dirichlet passed. out may be alpha itself: entry i of alpha is read
+// once, before out[i] is first written. Returns false when `poll`, asked between blocks of draws,
+// stopped it: the draws made stay consumed, out is of no use.
+bool dirichlet(Generator& g, std::span<const double> alpha, std::span<double> out,
+               const Poll& poll = {}) noexcept;
 
 }  // namespace drawkit

@@ -16,6 +16,7 @@
 #include "../generator.hpp"
 #include "../portable_math.hpp"
 #include "uniform.hpp"
+#include "validate.hpp"
 
 namespace drawkit {
 

@@ -4,24 +4,6 @@
 
 namespace drawkit {
 
-std::string positive_message(std::string_view name, double value) {
-    std::string msg(name);
-    msg += " must be a positive, finite number, got ";
-    msg += format_float(value);
-    return msg;
-}
-
-std::string probability_message(double value) {
-    return "p must be a probability between 0 and 1, got " + format_float(value);
-}
-
-std::string finite_message(std::string_view name, double value) {
-    std::string msg(name);
-    msg += " must be finite, got ";
-    msg += format_float(value);
-    return msg;
-}
-
 std::string uniform_message(double low, double high) {
     return "uniform(" + format_float(low) + ", " + format_float(high) +
            "): high must be greater than low, and both must be finite";
@@ -32,17 +14,20 @@ std::string integers_message(std::int64_t low, std::int64_t high) {
            "): high must be greater than low";
 }
 
-void fill(Xoshiro256PlusPlus& e, unsigned char* buf, std::size_t n) noexcept {
-    std::size_t pos = 0;
-    while (pos < n) {
-        std::uint64_t x = e.next_u64();
-        const std::size_t c = n - pos < 8 ? n - pos : 8;
-        for (std::size_t i = 0; i < c; ++i) {
-            buf[pos + i] = static_cast<unsigned char>(x & 0xFFU);
-            x >>= 8;
-        }
-        pos += c;
-    }
+bool fill(Xoshiro256PlusPlus& e, unsigned char* buf, std::size_t n, const Poll& poll) noexcept {
+    const std::uint64_t outputs = n / 8 + (n % 8 != 0 ? 1 : 0);
+    return in_blocks(e, outputs, kPollBlock, poll,
+                     [&](Xoshiro256PlusPlus& engine, std::uint64_t begin, std::uint64_t end) {
+                         for (std::uint64_t w = begin; w < end; ++w) {
+                             std::uint64_t x = engine.next_u64();
+                             const std::size_t pos = static_cast<std::size_t>(w) * 8;
+                             const std::size_t c = n - pos < 8 ? n - pos : 8;
+                             for (std::size_t i = 0; i < c; ++i) {
+                                 buf[pos + i] = static_cast<unsigned char>(x & 0xFFU);
+                                 x >>= 8;
+                             }
+                         }
+                     });
 }
 
 }  // namespace drawkit

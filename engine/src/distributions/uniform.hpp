@@ -1,4 +1,4 @@
-// Uniform primitives, the shared argument validators and the simplest draws.
+// Uniform primitives and the simplest draws.
 //
 // Every continuous draw rests on next_f64: the top 53 bits of one engine output read as
 // an integer k and scaled by 2^-53, an exact multiple of 2^-53 in [0, 1 - 2^-53]. The
@@ -8,17 +8,13 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
 
 #include "../generator.hpp"
+#include "../poll.hpp"
+#include "validate.hpp"
 
 namespace drawkit {
-
-// A failed validation: the ValueError message, or nothing when the arguments pass.
-// Messages are built only on the failing path; the passing path allocates nothing.
-using Invalid = std::optional<std::string>;
 
 inline constexpr double kTwoPowMinus53 = std::bit_cast<double>(0x3CA0000000000000ULL);  // 2^-53
 inline constexpr double kMinusTwoPowMinus53 =
@@ -44,39 +40,6 @@ inline double next_f64_complement(Xoshiro256PlusPlus& e) noexcept {
 inline double next_f64_floored(Xoshiro256PlusPlus& e) noexcept {
     const double u = next_f64(e);
     return u < kMinNormal ? kMinNormal : u;
-}
-
-// --- validators -------------------------------------------------------------------
-
-inline constexpr bool is_finite(double x) noexcept {
-    // Written as a comparison so that it stays exact under every optimisation level
-    // (NaN fails both comparisons).
-    return x - x == 0.0;
-}
-
-[[gnu::cold]] std::string positive_message(std::string_view name, double value);
-[[gnu::cold]] std::string probability_message(double value);
-[[gnu::cold]] std::string finite_message(std::string_view name, double value);
-
-// Passes only for finite values greater than zero (positive subnormals pass, +-0 fail).
-inline Invalid require_positive(std::string_view name, double value) {
-    if (value > 0.0 && is_finite(value)) [[likely]]
-        return std::nullopt;
-    return positive_message(name, value);
-}
-
-// Passes for finite values in [0, 1]; -0.0 passes (it is not negative).
-inline Invalid require_probability(double value) {
-    if (value >= 0.0 && value <= 1.0) [[likely]]
-        return std::nullopt;
-    return probability_message(value);
-}
-
-// "{name} must be finite, got {value}" for the location-like parameters.
-inline Invalid require_finite(std::string_view name, double value) {
-    if (is_finite(value)) [[likely]]
-        return std::nullopt;
-    return finite_message(name, value);
 }
 
 // --- uniform --------------------------------------------------------------------------
@@ -125,7 +88,8 @@ inline bool bernoulli(Xoshiro256PlusPlus& e, double p) noexcept { return next_f6
 // --- fill ----------------------------------------------------------------------------
 
 // Writes each output least significant byte first, so the bytes are the same on every
-// byte order; a tail shorter than 8 bytes still consumes a whole output.
-void fill(Xoshiro256PlusPlus& e, unsigned char* buf, std::size_t n) noexcept;
+// byte order; a tail shorter than 8 bytes still consumes a whole output. Returns false
+// when `poll` stopped it, the bytes of the outputs drawn so far written.
+bool fill(Xoshiro256PlusPlus& e, unsigned char* buf, std::size_t n, const Poll& poll = {}) noexcept;
 
 }  // namespace drawkit

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "number_format.hpp"
+#include "ref.hpp"
 
 namespace drawkit::py {
 
@@ -76,6 +77,11 @@ PyObject* raise_current_exception() noexcept {
         PyErr_SetString(PyExc_RuntimeError, "unexpected C++ exception");
     }
     return nullptr;
+}
+
+void raise_no_room(std::uint64_t n) noexcept {
+    PyErr_Format(PyExc_MemoryError, "cannot allocate a result of %llu elements",
+                 static_cast<unsigned long long>(n));
 }
 
 PyObject* raise_value_error(const std::string& message) {
@@ -159,6 +165,36 @@ bool Kind<SequenceArg>::convert(PyObject* o, SequenceArg& out) noexcept {
     return false;
 }
 
+namespace {
+
+// Appends the float value of each item next(0), next(1), ... (a new reference, or null at
+// the end) to v; false at an item that does not convert. A long sequence takes a while
+// to convert, so the loop polls between blocks of items: Ctrl-C stops it, and the call
+// returns with KeyboardInterrupt before any draw.
+template <typename Next>
+bool convert_floats(std::vector<double>& v, Next&& next) {
+    SignalPoll poll;
+    bool at_end = false;
+    in_blocks(UINT64_MAX, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t i = begin; i < end; ++i) {
+            PyObject* item = next(i);
+            if (item == nullptr) {
+                at_end = true;
+                return false;
+            }
+            double d;
+            const bool ok = Kind<double>::convert(item, d);
+            Py_DECREF(item);
+            if (!ok) return false;
+            v.push_back(d);  // within the reservation where there is one
+        }
+        return true;
+    });
+    return at_end;
+}
+
+}  // namespace
+
 bool Kind<FloatSeq>::convert(PyObject* o, FloatSeq& out) {
     if (PyUnicode_Check(o)) {
         PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
@@ -171,17 +207,14 @@ bool Kind<FloatSeq>::convert(PyObject* o, FloatSeq& out) {
     std::vector<double>& v = out.values;
     if (PyList_CheckExact(o) || PyTuple_CheckExact(o)) {
         // Exact lists and tuples iterate over their own storage; read it directly. Item
-        // conversions may run Python code that resizes a list, so re-read the size.
+        // conversions, and a poll, may run Python code that resizes a list, so the size is
+        // read again for every item.
         v.reserve(static_cast<std::size_t>(PySequence_Fast_GET_SIZE(o)));
-        for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(o); ++i) {
-            PyObject* item = Py_NewRef(PySequence_Fast_GET_ITEM(o, i));
-            double d;
-            const bool ok = Kind<double>::convert(item, d);
-            Py_DECREF(item);
-            if (!ok) return false;
-            v.push_back(d);
-        }
-        return true;
+        return convert_floats(v, [o](std::uint64_t i) -> PyObject* {
+            const Py_ssize_t at = static_cast<Py_ssize_t>(i);
+            return at < PySequence_Fast_GET_SIZE(o) ? Py_NewRef(PySequence_Fast_GET_ITEM(o, at))
+                                                    : nullptr;
+        });
     }
     // The length is only a size hint: a failing length is ignored, and the hint is capped
     // so that a lying __len__ cannot force a huge reservation.
@@ -191,25 +224,10 @@ bool Kind<FloatSeq>::convert(PyObject* o, FloatSeq& out) {
     } else {
         v.reserve(static_cast<std::size_t>(hint < (1 << 20) ? hint : (1 << 20)));
     }
-    PyObject* it = PyObject_GetIter(o);
-    if (it == nullptr) return false;
-    while (PyObject* item = PyIter_Next(it)) {
-        double d;
-        const bool ok = Kind<double>::convert(item, d);
-        Py_DECREF(item);
-        if (!ok) {
-            Py_DECREF(it);
-            return false;
-        }
-        try {
-            v.push_back(d);
-        } catch (...) {
-            Py_DECREF(it);
-            throw;
-        }
-    }
-    Py_DECREF(it);
-    return !PyErr_Occurred();
+    const Ref it(PyObject_GetIter(o));
+    if (!it) return false;
+    return convert_floats(v, [&it](std::uint64_t) { return PyIter_Next(it.get()); }) &&
+           !PyErr_Occurred();
 }
 
 bool Kind<ListArg>::convert(PyObject* o, ListArg& out) noexcept {
@@ -323,17 +341,17 @@ bool bind_dict(const MethodDecl& decl, PyObject* const* positional, Py_ssize_t n
     std::vector<PyObject*> stack;
     stack.reserve(static_cast<std::size_t>(nargs + nkw));
     stack.assign(positional, positional + nargs);
-    PyObject* kwnames = PyTuple_New(nkw);
-    if (kwnames == nullptr) return false;
+    // Held by a guard: bind_vector builds its messages in std::string, whose bad_alloc
+    // leaves through here.
+    const Ref kwnames(PyTuple_New(nkw));
+    if (!kwnames) return false;
     Py_ssize_t pos = 0, k = 0;
     PyObject *key, *value;
     while (PyDict_Next(kwargs, &pos, &key, &value)) {
-        PyTuple_SET_ITEM(kwnames, k++, Py_NewRef(key));
+        PyTuple_SET_ITEM(kwnames.get(), k++, Py_NewRef(key));
         stack.push_back(value);  // within the reservation: cannot throw
     }
-    const bool ok = bind_vector(decl, stack.data(), nargs, kwnames, out);
-    Py_DECREF(kwnames);
-    return ok;
+    return bind_vector(decl, stack.data(), nargs, kwnames.get(), out);
 }
 
 }  // namespace

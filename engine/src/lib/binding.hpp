@@ -246,8 +246,12 @@ inline PyObject* to_py(bool v) noexcept { return Py_NewRef(v ? Py_True : Py_Fals
 inline PyObject* to_py(std::int64_t v) noexcept { return PyLong_FromLongLong(v); }
 inline PyObject* to_py(std::uint64_t v) noexcept { return PyLong_FromUnsignedLongLong(v); }
 
+// MemoryError "cannot allocate a result of {n} elements": a result (or its working
+// buffer) that cannot be had, reported before any engine output is taken.
+[[gnu::cold]] void raise_no_room(std::uint64_t n) noexcept;
+
 // The result list of a call, allocated at full length before the first engine output
-// (so that an impossible length is a MemoryError with the generator untouched) and
+// (so that an impossible length is a MemoryError naming it, the generator untouched) and
 // released on every path unless handed out. While Python code may run during the fill
 // (an item method, or a poll of a long loop), the list can be kept away from the garbage
 // collector, whose introspection could otherwise hand a list with empty slots to that
@@ -261,11 +265,14 @@ public:
 
     bool allocate(std::uint64_t n, bool hide_from_gc = false) noexcept {
         if (n > static_cast<std::uint64_t>(PY_SSIZE_T_MAX)) {
-            PyErr_NoMemory();
+            raise_no_room(n);
             return false;
         }
         list_ = PyList_New(static_cast<Py_ssize_t>(n));
-        if (list_ == nullptr) return false;
+        if (list_ == nullptr) {
+            if (PyErr_ExceptionMatches(PyExc_MemoryError)) raise_no_room(n);
+            return false;
+        }
         hidden_ = hide_from_gc;
         if (hidden_) PyObject_GC_UnTrack(list_);
         return true;

@@ -6,18 +6,13 @@
 #include <new>
 
 #include "binding.hpp"
+#include "categorical_object.hpp"
 #include "methods.hpp"
 #include "sampling.hpp"
 
 namespace drawkit::py {
 
 namespace {
-
-struct CategoricalObject : Borrowable {
-    FixedRemainder columns;  // reduction modulo the number of columns n >= 1
-    double* prob;            // n entries: chance of keeping column i itself, in [0, 1]
-    std::uint64_t* alias;    // n entries: index returned when column i's coin fails
-};
 
 PyTypeObject* categorical_type = nullptr;
 

@@ -19,7 +19,11 @@ constexpr MethodDecl kGeneratorNew{
     "its own return value, for fast, low-overhead generation inside ordinary Python loops\n"
     "that draw one value at a time.\n\n"
     "The stream is xoshiro256++ seeded from `seed` (an int in [0, 2**64)) by SplitMix64;\n"
-    "the same seed and the same calls give the same bits on every platform."};
+    "the same seed and the same calls give the same bits on every platform.\n\n"
+    "Use one generator per thread. A call never waits for a generator that a call in\n"
+    "another thread holds (also while that call runs Python code, such as a sequence's\n"
+    "__getitem__): it raises RuntimeError(\"Already borrowed\"). Give each thread its own\n"
+    "generator from split()."};
 
 PyObject* generator_new(PyTypeObject*, std::uint64_t seed) {
     return new_generator(Generator::from_seed(seed));
@@ -81,7 +85,9 @@ constexpr MethodDecl kFromState{
     "Creates a generator that resumes from a tuple returned by state(): it produces\n"
     "exactly the values the saved generator would have produced from that point on,\n"
     "including a pending normal value. The argument must be a tuple (a list read back\n"
-    "from JSON must be converted with tuple() first).",
+    "from JSON must be converted with tuple() first).\n\n"
+    "The all-zero state (0, 0, 0, 0, None), which no seed produces, is accepted but never\n"
+    "leaves itself: every engine output is 0, so the draws repeat for ever.",
     true};
 
 PyObject* from_state(PyObject*, TupleArg state) {
@@ -136,10 +142,11 @@ constexpr MethodDecl kSplit{
     "split",
     {"n"},
     Access::exclusive,
-    "Returns n new independent generators for parallel work (one per worker), none\n"
-    "overlapping each other or this generator, which is advanced past all of them:\n"
-    "child i starts i * 2**128 steps ahead, and this generator ends (n + 1) * 2**128\n"
-    "steps ahead. The children have no pending normal value; this generator keeps its own."};
+    "Returns a list of n new independent generators for parallel work (one per worker),\n"
+    "none overlapping each other or this generator, which is advanced past all of them:\n"
+    "the element at index i starts (i + 1) * 2**128 steps ahead (split(3)[0] is one jump()\n"
+    "ahead), and this generator ends (n + 1) * 2**128 steps ahead. The children have no\n"
+    "pending normal value; this generator keeps its own."};
 
 PyObject* split(GeneratorObject* self, std::uint64_t n) {
     // Reserve room for every child before touching the parent, so that an impossible n

@@ -179,7 +179,9 @@ PyObject* multivariate_normal_impl(GeneratorObject* self, FloatSeq& mean,
         return raise_value_error(*invalid);
     }
     std::vector<double> out(n);
-    drawkit::multivariate_normal(self->gen, mean.values, cholesky_factor.values, out);
+    SignalPoll poll;
+    if (!drawkit::multivariate_normal(self->gen, mean.values, cholesky_factor.values, out, poll))
+        return nullptr;
     return list_of(out.data(), n);
 }
 
@@ -198,7 +200,8 @@ PyObject* dirichlet_impl(GeneratorObject* self, FloatSeq& alpha) {
     // The converted alpha belongs to this call and each entry is read once before its slot
     // is overwritten, so it doubles as the result buffer.
     std::span<double> values(alpha.values);
-    drawkit::dirichlet(self->gen, values, values);
+    SignalPoll poll;
+    if (!drawkit::dirichlet(self->gen, values, values, poll)) return nullptr;
     return list_of(values.data(), values.size());
 }
 

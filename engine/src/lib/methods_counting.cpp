@@ -19,7 +19,8 @@ constexpr MethodDecl kGeometric{
     "Returns the number of trials up to and including the first success, each trial\n"
     "succeeding with probability p, so the smallest result is 1; discrete waiting times.\n\n"
     "One engine output, inverted through two logarithms; p = 1 returns 1 and consumes\n"
-    "nothing, and p = 0 (a trial that never succeeds) is rejected."};
+    "nothing, and p = 0 (a trial that never succeeds) is rejected. A count that does not\n"
+    "fit in 64 bits (possible only for p below about 2e-18) is returned as 2**64 - 1."};
 
 PyObject* geometric(GeneratorObject* self, double p) {
     if (auto invalid = check_geometric(p)) [[unlikely]]

@@ -6,7 +6,9 @@
 // subclass that overrides __len__ or __getitem__, goes through the sequence protocol, so
 // its own methods run (and may fail, or call back into the generator, which the access
 // guard refuses).
+#include <cstdint>
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "binding.hpp"
@@ -101,33 +103,15 @@ private:
     std::uint64_t live_size_ = 0;  // the length when last refreshed
 };
 
-// An owned reference, released when it goes out of scope: the elements held by the
-// position map of sample() are released on every path, errors and exceptions included.
-class Ref {
-public:
-    Ref() = default;
-    Ref(Ref&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-    Ref& operator=(Ref&& other) noexcept {
-        PyObject* old = std::exchange(p_, std::exchange(other.p_, nullptr));
-        Py_XDECREF(old);
-        return *this;
+// n machine integers for an index draw, allocated before any engine output; null with
+// the MemoryError of an impossible size raised.
+std::unique_ptr<std::uint64_t[]> index_buffer(std::uint64_t n) noexcept {
+    std::unique_ptr<std::uint64_t[]> buffer;
+    if (n <= SIZE_MAX / sizeof(std::uint64_t)) {
+        buffer.reset(new (std::nothrow) std::uint64_t[static_cast<std::size_t>(n)]);
     }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() { Py_XDECREF(p_); }
-
-    void reset(PyObject* p) noexcept { Py_XSETREF(p_, p); }
-    PyObject* release() noexcept { return std::exchange(p_, nullptr); }
-    explicit operator bool() const noexcept { return p_ != nullptr; }
-
-private:
-    PyObject* p_ = nullptr;
-};
-
-// n machine integers for an index draw, allocated before any engine output (an
-// impossible n throws std::bad_alloc, which the binding reports as MemoryError).
-std::unique_ptr<std::uint64_t[]> index_buffer(std::uint64_t n) {
-    return std::make_unique_for_overwrite<std::uint64_t[]>(static_cast<std::size_t>(n));
+    if (buffer == nullptr) raise_no_room(n);
+    return buffer;
 }
 
 // --- choice ----------------------------------------------------------------------------
@@ -180,28 +164,27 @@ PyObject* choices(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
     if (!result.allocate(k, reader.runs_python() || k > kPollBlock)) return nullptr;
     SignalPoll poll;
     const bool complete =
-        in_blocks(k, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
-            // After the allocation or a poll. Within a block only the item methods of a
-            // sequence read through the protocol run Python code, so a list's storage read
-            // here holds for the whole block. Local copies keep the reader and the engine in
-            // registers; the engine is written back however the block ends.
-            reader.refresh();
-            PyObject** const slots = result.slots();
-            Xoshiro256PlusPlus e = self->gen.engine;
-            std::uint64_t i = begin;
-            if (PyObject* const* items = reader.storage_covering(n)) [[likely]] {
-                for (; i < end; ++i) slots[i] = Py_NewRef(items[e.next_below(n)]);
-            } else {
-                const SequenceReader block_reader = reader;
-                for (; i < end; ++i) {
-                    PyObject* item = block_reader.item(e.next_below(n));
-                    if (item == nullptr) break;
-                    slots[i] = item;
-                }
-            }
-            self->gen.engine = e;
-            return i == end;
-        });
+        in_blocks(self->gen.engine, k, kPollBlock, poll,
+                  [&](Xoshiro256PlusPlus& e, std::uint64_t begin, std::uint64_t end) {
+                      // After the allocation or a poll. Within a block only the item methods of a
+                      // sequence read through the protocol run Python code, so a list's storage
+                      // read here holds for the whole block. A local copy keeps the reader in
+                      // registers.
+                      reader.refresh();
+                      PyObject** const slots = result.slots();
+                      std::uint64_t i = begin;
+                      if (PyObject* const* items = reader.storage_covering(n)) [[likely]] {
+                          for (; i < end; ++i) slots[i] = Py_NewRef(items[e.next_below(n)]);
+                      } else {
+                          const SequenceReader block_reader = reader;
+                          for (; i < end; ++i) {
+                              PyObject* item = block_reader.item(e.next_below(n));
+                              if (item == nullptr) break;
+                              slots[i] = item;
+                          }
+                      }
+                      return i == end;
+                  });
     if (!complete) return nullptr;
     return result.release();
 }
@@ -219,6 +202,52 @@ constexpr MethodDecl kSample{
     "a dictionary standing in for the positions swapped so far, so it stays fast when\n"
     "k is much smaller than the length. The elements are the sequence's own objects."};
 
+// Whether reading an item of the sequence is invisible: a list or tuple read from its
+// storage, or a range (which cannot be subclassed), whose items are computed. sample()
+// may then draw positions only and read each element once, when its step emits it,
+// instead of when its position is first touched: the result is the same, and the map
+// holds no elements.
+bool reads_are_invisible(const SequenceReader& reader, PyObject* seq) {
+    return !reader.runs_python() || PyRange_Check(seq);
+}
+
+// Whether sample() on such a sequence runs on an array of positions rather than the
+// position map: where the array is the smaller, at 4 bytes per position of the sequence
+// (8 from 2^32 on) against 32 bytes per step for the map.
+bool uses_position_array(std::uint64_t n, std::uint64_t k) {
+    return n <= UINT32_MAX ? n / 8 <= k : n / 4 <= k;
+}
+
+// The array form of sample() for invisible reads: the positions first, all k of them,
+// then the elements in one pass, which for a list or tuple reads ahead (the positions are
+// known by then) so that the random reads of the storage and the elements overlap. A list
+// shrunk at a poll fails at the first position beyond its end, as its item method would.
+template <typename Index, typename PollFn>
+bool sample_from_array(GeneratorObject* self, SequenceReader& reader, std::uint64_t n,
+                       std::uint64_t k, ResultList& result, PollFn& poll) {
+    const ZeroedArray<Index> positions(n);
+    const Index* const a = positions.get();
+    if (!sample_positions(self->gen.engine, n, k, positions.get(), poll)) return false;
+    constexpr std::uint64_t kAhead = 16;
+    return in_blocks(k, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        PyObject** const slots = result.slots();
+        if (PyObject* const* items = reader.storage_covering(n)) [[likely]] {
+            for (std::uint64_t i = begin; i < end; ++i) {
+                if (end - i > 2 * kAhead) prefetch(&items[a[i + 2 * kAhead]]);
+                if (end - i > kAhead) prefetch(items[a[i + kAhead]]);
+                slots[i] = Py_NewRef(items[a[i]]);
+            }
+            return true;
+        }
+        for (std::uint64_t i = begin; i < end; ++i) {
+            PyObject* item = reader.item(a[i]);
+            if (item == nullptr) return false;
+            slots[i] = item;
+        }
+        return true;
+    });
+}
+
 PyObject* sample(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
     SequenceReader reader;
     if (!reader.open(seq.obj)) return nullptr;
@@ -234,14 +263,36 @@ PyObject* sample(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
         reader.refresh();
         return true;
     };
-    const bool complete = partial_fisher_yates<Ref>(
-        self->gen.engine, n, k,
-        [&reader](std::uint64_t pos, Ref& out) noexcept {
-            out.reset(reader.item(pos));
-            return static_cast<bool>(out);
-        },
-        [&result](std::uint64_t i, Ref&& element) noexcept { result.set(i, element.release()); },
-        poll);
+    bool complete;
+    if (!reads_are_invisible(reader, seq.obj)) {
+        complete = partial_fisher_yates<PyObject*>(
+            self->gen.engine, n, k,
+            [&reader](std::uint64_t pos, PyObject*& out) noexcept {
+                out = reader.item(pos);
+                return out != nullptr;
+            },
+            [&result](std::uint64_t i, PyObject* element) noexcept { result.set(i, element); },
+            poll, [](PyObject*& element) noexcept { Py_XDECREF(element); });
+    } else if (uses_position_array(n, k)) {
+        complete = n <= UINT32_MAX
+                       ? sample_from_array<std::uint32_t>(self, reader, n, k, result, poll)
+                       : sample_from_array<std::uint64_t>(self, reader, n, k, result, poll);
+    } else {
+        // The map of positions: a position stands for the element there.
+        complete = partial_fisher_yates<std::uint64_t>(
+            self->gen.engine, n, k,
+            [](std::uint64_t pos, std::uint64_t& out) noexcept {
+                out = pos;
+                return true;
+            },
+            [&reader, &result](std::uint64_t i, std::uint64_t pos) noexcept {
+                PyObject* item = reader.item(pos);
+                if (item == nullptr) return false;
+                result.set(i, item);
+                return true;
+            },
+            poll);
+    }
     if (!complete) return nullptr;
     return result.release();
 }
@@ -268,16 +319,15 @@ PyObject* shuffle(GeneratorObject* self, ListArg seq) {
     const std::size_t n = static_cast<std::size_t>(PyList_GET_SIZE(list));
     if (n < 2) Py_RETURN_NONE;
     SignalPoll poll;
-    const bool complete =
-        in_blocks(n - 1, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
+    const bool complete = in_blocks(
+        self->gen.engine, n - 1, kPollBlock, poll,
+        [&](Xoshiro256PlusPlus& e, std::uint64_t begin, std::uint64_t end) {
             const std::size_t hi = n - static_cast<std::size_t>(begin);
             if (static_cast<std::size_t>(PyList_GET_SIZE(list)) < hi) [[unlikely]] {
                 PyErr_SetString(PyExc_IndexError, "list index out of range");
                 return false;
             }
-            Xoshiro256PlusPlus e = self->gen.engine;  // in registers for the block
             shuffle_steps(e, PySequence_Fast_ITEMS(list), hi, n - static_cast<std::size_t>(end));
-            self->gen.engine = e;
             return true;
         });
     if (!complete) return nullptr;
@@ -304,6 +354,7 @@ PyObject* index_list(std::uint64_t n, Fill&& fill) {
     ResultList result;
     if (!result.allocate(n, n > kPollBlock)) return nullptr;
     const auto indices = index_buffer(n);
+    if (indices == nullptr) return nullptr;
     SignalPoll poll;
     if (!fill(indices.get(), static_cast<std::size_t>(n), poll)) return nullptr;
     if (!result.set_all(indices.get(), n)) return nullptr;
@@ -354,17 +405,12 @@ PyObject* systematic_resample(GeneratorObject* self, FloatSeq& weights, std::uin
     if (auto invalid = check_systematic_resample(weights.values, total)) [[unlikely]]
         return raise_value_error(*invalid);
     total = rescale_overflowed_weights(weights.values, total);
-    // The offset's output is taken whatever n is (n = 0 consumes it too), before the
-    // result is allocated.
-    const double u = next_f64(self->gen.engine);
-    ResultList result;
-    if (!result.allocate(n, n > kPollBlock)) return nullptr;
-    const auto indices = index_buffer(n);
-    SignalPoll poll;
-    if (!drawkit::systematic_resample(u, weights.values, total, n, indices.get(), poll))
-        return nullptr;
-    if (!result.set_all(indices.get(), n)) return nullptr;
-    return result.release();
+    // The result is reserved first, so that an impossible n fails with the state
+    // unchanged; the offset's output is then taken whatever n is (n = 0 consumes it too).
+    return index_list(n, [&](std::uint64_t* out, std::size_t len, SignalPoll& poll) {
+        const double u = next_f64(self->gen.engine);
+        return drawkit::systematic_resample(u, weights.values, total, len, out, poll);
+    });
 }
 
 }  // namespace

@@ -69,9 +69,22 @@ constexpr MethodDecl kFill{
     "bytes, least significant first."};
 
 PyObject* fill(GeneratorObject* self, ByteArrayArg buf) {
-    drawkit::fill(self->gen.engine,
-                  reinterpret_cast<unsigned char*>(PyByteArray_AS_STRING(buf.obj)),
-                  static_cast<std::size_t>(PyByteArray_GET_SIZE(buf.obj)));
+    auto* bytes = reinterpret_cast<unsigned char*>(PyByteArray_AS_STRING(buf.obj));
+    const auto n = static_cast<std::size_t>(PyByteArray_GET_SIZE(buf.obj));
+    if (n <= 8 * kPollBlock) [[likely]] {
+        drawkit::fill(self->gen.engine, bytes, n);  // one block: no poll, no Python code
+        Py_RETURN_NONE;
+    }
+    // A long fill polls, and a signal handler run there could resize the bytearray and
+    // move its storage. Holding a buffer view for the call pins the storage: a resize
+    // meanwhile fails with BufferError, in the handler, as for any exported bytearray.
+    Py_buffer view;
+    if (PyObject_GetBuffer(buf.obj, &view, PyBUF_WRITABLE) != 0) return nullptr;
+    SignalPoll poll;
+    const bool complete = drawkit::fill(self->gen.engine, static_cast<unsigned char*>(view.buf),
+                                        static_cast<std::size_t>(view.len), poll);
+    PyBuffer_Release(&view);
+    if (!complete) return nullptr;
     Py_RETURN_NONE;
 }
 

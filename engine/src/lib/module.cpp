@@ -1,6 +1,6 @@
 // Module entry: multi-phase initialisation with one execution step that registers the two
-// types (created once per process), lists them in __all__ and sets __version__ (the package
-// version, DRAWKIT_VERSION from the build).
+// types (created once per process) and lists them in __all__. The module holds nothing else:
+// the package version is in its metadata (importlib.metadata.version("drawkit")).
 //
 // The types, and the cached collections.abc.Sequence, belong to the process, so the
 // module lives in the main interpreter only. From 3.12 on it says so with its slot, which
@@ -40,8 +40,7 @@ int exec_module(PyObject* module) {
         return -1;
     }
     if (add_type(module, get_generator_type(), "Generator") < 0) return -1;
-    if (add_type(module, get_categorical_type(), "Categorical") < 0) return -1;
-    return PyModule_AddStringConstant(module, "__version__", DRAWKIT_VERSION);
+    return add_type(module, get_categorical_type(), "Categorical");
 }
 
 PyModuleDef_Slot slots[] = {
