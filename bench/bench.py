@@ -17,16 +17,12 @@ from __future__ import annotations
 
 import argparse
 import gc
-import math
 import platform
 import re
-import random
 import sys
 import timeit
 from dataclasses import dataclass
 from pathlib import Path
-
-import drawkit
 
 try:
     import numpy as np
@@ -56,7 +52,10 @@ except Exception:
     C1000 = C100 = None
 MEAN10 = [0.0] * 10
 CHOL10 = [(1.0 if i == j else (0.1 if j < i else 0.0)) for i in range(10) for j in range(10)]
-COV10 = [[sum(CHOL10[i * 10 + k] * CHOL10[j * 10 + k] for k in range(10)) for j in range(10)] for i in range(10)]
+COV10 = [
+    [sum(CHOL10[i * 10 + k] * CHOL10[j * 10 + k] for k in range(10)) for j in range(10)]
+    for i in range(10)
+]
 ALPHA3 = [1.0, 2.0, 3.0]
 P3 = [0.2, 0.3, 0.5]
 try:
@@ -450,7 +449,8 @@ def main() -> int:
     for case, dk, floor, std, npy in rows:
         target = f"≤ {case.target:g}x" if case.target else ""
         lines.append(
-            f"| {case.name} | {fmt(dk)} | {fmt(floor)} | {ratio(dk, floor)} | {target} | {fmt(std)} | {fmt(npy)} "
+            f"| {case.name} | {fmt(dk)} | {fmt(floor)} | {ratio(dk, floor)} | {target} "
+            f"| {fmt(std)} | {fmt(npy)} "
             f"| {ratio(std, dk)} | {ratio(npy, dk)} |"
         )
     info = (
@@ -471,7 +471,8 @@ def main() -> int:
         # Sections of other benchmarks after this one's (bench/compiled.py's) are kept.
         rest = doc.read_text().partition("\n## ")[2] if doc.exists() else ""
         doc.write_text(
-            "# drawkit benchmark\n\nns per call, best of several repeats; produced by `python bench/bench.py`.\n\n"
+            "# drawkit benchmark\n\n"
+            "ns per call, best of several repeats; produced by `python bench/bench.py`.\n\n"
             + table
             + "\n\n"
             + info

@@ -33,7 +33,8 @@ def main() -> None:
 
     assert replay == continued, "the resumed stream must match, pending normal first"
     print(
-        f"first {first:.6f}; pending {state[4]:.6f}; resumed stream identical: {replay == continued}"
+        f"first {first:.6f}; pending {state[4]:.6f}; "
+        f"resumed stream identical: {replay == continued}"
     )
 
 

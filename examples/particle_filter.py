@@ -44,7 +44,7 @@ def run(seed: int = 7, steps: int = 50, n: int = 500, systematic: bool = True) -
     xs, ys = simulate(g, steps)
     particles = [0.0] * n
     sq = 0.0
-    for x, y in zip(xs, ys):
+    for x, y in zip(xs, ys, strict=True):
         particles = filter_step(g, particles, y, systematic=systematic)
         sq += (sum(particles) / n - x) ** 2
     return math.sqrt(sq / steps)

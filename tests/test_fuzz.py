@@ -1,19 +1,22 @@
-"""Property fuzzing of every method with arbitrary arguments (Hypothesis), in short sequences of calls on one generator:
-valid, edge and junk values and the transcript's user objects (methods that raise, return the wrong type, lie, empty the
-list arguments or call back into a generator), by position or keyword. Every call raises only the module's exception types
-or the user's own, leaves the state as it was when it fails before drawing, returns a result in range, and frees the
-generator. DRAWKIT_FUZZ_EXAMPLES sets the number of call sequences (10**6 for a long run)."""
+"""Property fuzzing of every method with arbitrary arguments (Hypothesis), in short sequences of
+calls on one generator: valid, edge and junk values and the transcript's user objects (methods that
+raise, return the wrong type, lie, empty the list arguments or call back into a generator), by
+position or keyword. Every call raises only the module's exception types or the user's own, leaves
+the state as it was when it fails before drawing, returns a result in range, and frees the
+generator. DRAWKIT_FUZZ_EXAMPLES sets the number of call sequences (10**6 for a long run).
+
+The methods and their parameters are the module's own; a parameter's values are chosen by its name.
+"""
 
 import inspect
 import os
 
+import drawkit
 import pytest
+from transcript_helpers import Boom, FloatLike, IndexLike, SpySequence, boom
 
-pytest.importorskip("hypothesis")
-from hypothesis import HealthCheck, given, settings, strategies as st  # noqa: E402
-
-import drawkit  # noqa: E402
-from transcript import Boom, Flt, Idx, Seq, boom  # noqa: E402
+hypothesis = pytest.importorskip("hypothesis")
+st = hypothesis.strategies
 
 
 class Ctx:  # the generator under test, another one and the list arguments, for the callbacks
@@ -39,33 +42,28 @@ number = (
     floats
     | ints
     | st.booleans()
-    | st.builds(Flt, floats | junk, callbacks)
-    | st.builds(Idx, ints | junk, callbacks)
+    | st.builds(FloatLike, floats | junk, callbacks)
+    | st.builds(IndexLike, ints | junk, callbacks)
 )
-sizes = st.integers(0, 30) | st.integers(
-    2**48, 2**64 - 1
-)  # small, or so large that the reservation fails at once
-mix = lambda *weighted: st.sampled_from([s for n, s in weighted for _ in range(n)]).flatmap(
-    lambda s: s
-)  # noqa: E731
-sequences = lambda items: (
-    st.lists(items, max_size=6)
-    | st.lists(items, max_size=6).map(tuple)
-    | st.text(max_size=4)
-    | junk  # noqa: E731
-    | st.builds(
-        Seq,
-        st.lists(items, max_size=6),
-        callbacks,
-        st.none() | st.integers(0, 6),
-        st.none() | st.integers(0, 8),
-        callbacks,
-    )
-)
-KINDS = {  # the letters of SIGNATURES
+# small, or so large that the reservation fails at once
+sizes = st.integers(0, 30) | st.integers(2**48, 2**64 - 1)
+
+
+def mix(*weighted):  # one of the strategies, each as often as its weight
+    return st.sampled_from([s for n, s in weighted for _ in range(n)]).flatmap(lambda s: s)
+
+
+def sequences(items):
+    lists = st.lists(items, max_size=6)
+    fail, length = st.none() | st.integers(0, 6), st.none() | st.integers(0, 8)
+    spies = st.builds(SpySequence, lists, callbacks, fail, length, callbacks)
+    return lists | lists.map(tuple) | st.text(max_size=4) | junk | spies
+
+
+KINDS = {  # the values of each kind of parameter
     "f": mix((3, st.floats(0.0, 1.0) | st.floats(0.1, 50.0)), (3, number), (1, junk)),
     "i": mix(
-        (3, st.integers(-20, 20)), (1, ints | st.builds(Idx, ints, callbacks) | floats | junk)
+        (3, st.integers(-20, 20)), (1, ints | st.builds(IndexLike, ints, callbacks) | floats | junk)
     ),
     "u": mix(
         (3, sizes),
@@ -73,14 +71,14 @@ KINDS = {  # the letters of SIGNATURES
             1,
             st.integers(max_value=-1)
             | st.integers(min_value=2**64)
-            | st.builds(Idx, sizes, callbacks)
+            | st.builds(IndexLike, sizes, callbacks)
             | floats
             | junk,
         ),
     ),
     "n": mix(
         (3, st.integers(0, 200)),
-        (1, st.integers(max_value=-1) | st.builds(Idx, st.integers(0, 30), callbacks) | junk),
+        (1, st.integers(max_value=-1) | st.builds(IndexLike, st.integers(0, 30), callbacks) | junk),
     ),
     "s": sequences(st.integers() | st.none()) | st.sampled_from([range(2**62), range(0)]),
     "v": sequences(number),
@@ -95,42 +93,17 @@ KINDS = {  # the letters of SIGNATURES
     "b": st.binary(max_size=20).map(bytearray) | st.binary(max_size=8) | junk,
     "g": st.sampled_from(["gen", "other", None, 0]),
 }
-SIGNATURES = {
-    "state": "",
-    "from_state": "t",
-    "random": "",
-    "uniform": "ff",
-    "normal": "ff",
-    "exponential": "f",
-    "bernoulli": "f",
-    "integers": "ii",
-    "fill": "b",
-    "choice": "s",
-    "choices": "su",
-    "bootstrap_indices": "u",
-    "systematic_resample": "wu",
-    "shuffle": "s",
-    "permutation": "u",
-    "sample": "su",
-    "multivariate_normal": "vv",
-    "dirichlet": "w",
-    "multinomial": "np",
-    "gamma": "ff",
-    "beta": "ff",
-    "chisquare": "f",
-    "student_t": "f",
-    "cauchy": "ff",
-    "laplace": "ff",
-    "lognormal": "ff",
-    "geometric": "f",
-    "binomial": "nf",
-    "poisson": "f",
-    "jump": "",
-    "spawn": "",
-    "split": "u",
-    "Categorical": "w",
-    "sample(rng)": "g",
-}
+# The kind of each parameter by its name, and where a method reads a name differently, for it.
+KIND = dict(seq="s", k="u", n="u", cholesky_factor="v", weights="w", alpha="w", probs="p")
+KIND.update(state="t", buf="b", rng="g")  # any other parameter is a float
+KIND_OF = dict(
+    integers=dict(low="i", high="i"),
+    binomial=dict(n="n"),
+    multinomial=dict(n="n"),
+    multivariate_normal=dict(mean="v"),
+)
+METHODS = sorted(m for m in vars(drawkit.Generator) if not m.startswith("_"))
+CALLABLES = [*METHODS, "Categorical", "sample(rng)"]
 RANGES = {
     "random": lambda r, a: 0.0 <= r < 1.0,
     "sample(rng)": lambda r, a: r in (0, 2),
@@ -141,10 +114,8 @@ RANGES = {
     "bootstrap_indices": lambda r, a: all(0 <= i < len(r) for i in r),
     "dirichlet": lambda r, a: abs(sum(r) - 1.0) < 1e-9 or any(x != x for x in r),
 }
-FREE = (
-    "Categorical",
-    "from_state",
-)  # calls that hold no generator: their callbacks may draw from any
+FREE = ("Categorical", "from_state")  # calls that hold no generator: callbacks may draw from any
+ERRORS = (TypeError, ValueError, OverflowError, RuntimeError, MemoryError, Boom, LookupError)
 
 
 def function(name, gen):
@@ -156,53 +127,40 @@ def function(name, gen):
 
 @st.composite
 def calls(draw):
-    name = draw(st.sampled_from(sorted(SIGNATURES)))
-    values = [draw(KINDS[k]) for k in SIGNATURES[name]]
+    name = draw(st.sampled_from(CALLABLES))
     params = list(inspect.signature(function(name, drawkit.Generator(0))).parameters)
-    cut = draw(
-        st.sampled_from([len(values)] * 4 + list(range(len(values))))
-    )  # mostly all by position; else the rest by keyword
-    return name, values[:cut], dict(zip(params[cut:], values[cut:]))
+    values = [draw(KINDS[KIND_OF.get(name, {}).get(p) or KIND.get(p, "f")]) for p in params]
+    # mostly all by position; else the rest by keyword
+    cut = draw(st.sampled_from([len(values)] * 4 + list(range(len(values)))))
+    return name, values[:cut], dict(zip(params[cut:], values[cut:], strict=True))
 
 
-@settings(
+@hypothesis.settings(
     max_examples=int(os.environ.get("DRAWKIT_FUZZ_EXAMPLES", 1200)),
     deadline=None,
     database=None,
     derandomize="DRAWKIT_FUZZ_EXAMPLES" not in os.environ,
-    suppress_health_check=list(HealthCheck),
+    suppress_health_check=list(hypothesis.HealthCheck),
 )
-@given(st.lists(calls(), min_size=1, max_size=4), st.integers(0, 2**64 - 1))
+@hypothesis.given(st.lists(calls(), min_size=1, max_size=4), st.integers(0, 2**64 - 1))
 def test_calls_on_one_generator_keep_the_properties(sequence, seed):
     gen, other = drawkit.Generator(seed), drawkit.Generator(seed ^ 1)
     gen.normal(0.0, 1.0)  # a pending normal, which a failed call must keep
     for name, args, kwargs in sequence:
         rng = {"gen": gen, "other": other}.get if name == "sample(rng)" else lambda x, y: y
         args, kwargs = [rng(a, a) for a in args], {k: rng(v, v) for k, v in kwargs.items()}
-        Ctx.gen, Ctx.other, Ctx.lists = (
-            gen,
-            other,
-            [a for a in [*args, *kwargs.values()] if type(a) is list],
-        )
+        given = [*args, *kwargs.values()]
+        Ctx.gen, Ctx.other, Ctx.lists = gen, other, [a for a in given if type(a) is list]
         held = next(
-            (a for a in [*args, *kwargs.values()] if isinstance(a, drawkit.Generator)),
-            None if name in FREE else gen,
+            (a for a in given if isinstance(a, drawkit.Generator)), None if name in FREE else gen
         )
         before = held and repr(held.state())
         try:
             result = function(name, gen)(*args, **kwargs)
-        except (
-            TypeError,
-            ValueError,
-            OverflowError,
-            RuntimeError,
-            MemoryError,
-            Boom,
-            LookupError,
-        ) as e:
-            drew = name in ("choice", "choices", "sample") and any(
-                getattr(a, "reads", 0) for a in [*args, *kwargs.values()]
-            )  # an item read fails after its draw
+        except ERRORS as e:
+            # an item read fails after its draw
+            read = (getattr(a, "reads", 0) for a in given)
+            drew = name in ("choice", "choices", "sample") and any(read)
             assert drew or not held or repr(held.state()) == before, (
                 f"{name}{args}{kwargs} raised {e!r} and moved the state"
             )

@@ -1,10 +1,11 @@
 """No call of the transcript's table, on success or on an error path, keeps memory or references.
 
-Each row is run N times after a warm-up: the memory the interpreter traces and the C heap (where glibc
-reports it) must not grow, and the reference counts of the row's constants and of the objects its calls
-hand around must come back to where they were.
+Each row is run N times after a warm-up: the memory the interpreter traces and the C heap (where
+glibc reports it) must not grow, and the reference counts of the row's constants and of the objects
+its calls hand around must come back to where they were.
 """
 
+import contextlib
 import ctypes
 import gc
 import os
@@ -13,12 +14,13 @@ import sys
 import tracemalloc
 
 import pytest
-
 import transcript
+import transcript_helpers
 
 N, WARMUP, MAX_GROWTH = 100, 10, 2048
-# Under AddressSanitizer freed addresses are held back, so the interpreter's method cache, keyed by the address of an
-# attribute name, keeps a new name string per call for thousands of calls; there LeakSanitizer measures the leaks.
+# Under AddressSanitizer freed addresses are held back, so the interpreter's method cache, keyed by
+# the address of an attribute name, keeps a new name string per call for thousands of calls; there
+# LeakSanitizer measures the leaks.
 ASAN = "libasan" in os.environ.get("LD_PRELOAD", "")
 try:
     (mallinfo2 := ctypes.CDLL(None).mallinfo2).restype = type(
@@ -27,46 +29,32 @@ try:
         {
             "_fields_": [
                 (f, ctypes.c_size_t)
-                for f in "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks keepcost".split()
+                for f in "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks "
+                "keepcost".split()
             ]
         },
     )
 except (OSError, AttributeError):
     mallinfo2 = None
-ROWS = [
-    r[0] for r in transcript.ROWS if not re.search(r"reimport|copy_lists|__doc__|inspect", r[0])
-]  # no call of ours, or slow
+SLOW = re.compile(r"reimport|copy_lists|__doc__|inspect")  # no call of ours, or slow
+ROWS = [row for row in transcript.ROWS if not SLOW.search(row.call)]
 
 
 def heap():
     return mallinfo2().uordblks + mallinfo2().hblkhd if mallinfo2 else 0
 
 
-@pytest.mark.parametrize("row", ROWS)
+@pytest.mark.parametrize("row", ROWS, ids=[f"{row.setup}: {row.call}" for row in ROWS])
 def test_rows_give_back_memory_and_references(row):
-    m = re.match(r"(\w+|\([\w, ]*\)): ", row)
-    setup, code = (m[1] if m else "0"), compile(row[m.end() :] if m else row, "row", "eval")
-    state, scope = (
-        None if setup.isdigit() else transcript.SETUPS.get(setup) or eval(setup),
-        dict(vars(transcript)),
-    )
-    watched = [
-        x for x in (*code.co_consts, *transcript.O, transcript.Z0) if sys.getrefcount(x) < 1000
-    ]  # not the shared ones
+    code = compile(row.call, "row", "eval")
+    constants = (*code.co_consts, *transcript_helpers.TOKENS, transcript.Z0)
+    watched = [x for x in constants if sys.getrefcount(x) < 1000]  # not the shared ones
 
     def run(n):
         for _ in range(n):
-            scope.update(
-                g=transcript.Generator(int(setup))
-                if state is None
-                else transcript.Generator.from_state(state),
-                g2=transcript.Generator(5),
-                c=transcript.C([1, 2, 3, 4]),
-            )
-            try:
+            scope = transcript.scope(transcript.generator(row.setup))
+            with contextlib.suppress(Exception):  # the error paths are rows too
                 eval(code, scope)
-            except Exception:  # noqa: BLE001, S110 - the error paths are rows too
-                pass
 
     hook, sys.unraisablehook = sys.unraisablehook, lambda u: None
     gc.disable()  # the garbage of a round stays young: collecting it is quick

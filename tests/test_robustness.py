@@ -6,16 +6,16 @@ import os
 import subprocess
 import sys
 
-import pytest
-
 import drawkit
+import pytest
 
 BIG = 1 << 17  # long enough for a call to reach its first signal poll
 
 
 @pytest.mark.parametrize("method", ["choices", "sample"])
 def test_list_cleared_by_a_finaliser_during_the_call(method):
-    # Allocating the result makes the collector due (3.11 runs it there, 3.12+ at the first poll); a finaliser clears the list.
+    # Allocating the result makes the collector due (3.11 runs it there, 3.12+ at the first poll);
+    # a finaliser clears the list.
     lst, g = [None] * BIG, drawkit.Generator(3)
     draw, before, threshold = getattr(g, method), g.state(), gc.get_threshold()
     gc.disable()
@@ -92,12 +92,13 @@ INTERRUPTED_ROWS = [
 ]
 INTERRUPTED_ROWS += ["sample range", "float conversion", "multivariate_normal"]
 
-# The constructors' binding copies the arguments into a vector; with the address space nearly used up, that allocation
-# fails: a MemoryError (the traceback's last line), not std::terminate.
+# The constructors' binding copies the arguments into a vector; with the address space nearly used
+# up, that allocation fails: a MemoryError (the traceback's last line), not std::terminate.
 NO_MEMORY = """
 import resource, drawkit
 args = (0,) * (1 << 22)  # 32 MiB of references
-vm = int(next(line for line in open("/proc/self/status") if line.startswith("VmSize")).split()[1]) * 1024
+status = next(line for line in open("/proc/self/status") if line.startswith("VmSize"))
+vm = int(status.split()[1]) * 1024
 resource.setrlimit(resource.RLIMIT_AS, (vm + (16 << 20), resource.RLIM_INFINITY))
 drawkit.Generator(*args, x=0)
 """
@@ -124,7 +125,8 @@ print(drawkit.__all__)
             "\nMemoryError\n",
             marks=pytest.mark.skipif(
                 not sys.platform.startswith("linux") or "asan" in os.environ.get("LD_PRELOAD", ""),
-                reason="needs /proc, and an address-space limit the sanitizer's runtime cannot live with",
+                reason="needs /proc, and an address-space limit the sanitizer's runtime "
+                "cannot live with",
             ),
         ),
         pytest.param(
@@ -146,9 +148,10 @@ def test_in_a_new_interpreter(code, stdout, stderr_end):  # of this version, imp
     assert done.stdout == stdout and done.stderr.endswith(stderr_end), done.stderr
 
 
-# beta and dirichlet at shapes whose gamma draws underflow (some or nearly all of them): most draws are exactly 0.0 or 1.0
-# where the true values are merely tiny (or 1 - tiny), which a KS statistic would count against them, so compare bins. A
-# draw in which one gamma underflows gives 0.0 or 1.0 also for true shares below about 1e-100: the lowest edge is 1e-10.
+# beta and dirichlet at shapes whose gamma draws underflow (some or nearly all of them): most
+# draws are exactly 0.0 or 1.0 where the true values are merely tiny (or 1 - tiny), which a KS
+# statistic would count against them, so compare bins. A draw in which one gamma underflows gives
+# 0.0 or 1.0 also for true shares below about 1e-100: the lowest edge is 1e-10.
 @pytest.mark.parametrize(
     "a, draw",
     [(1e-3, lambda g: g.beta(1e-3, 1e-3)), (1e-5, lambda g: g.dirichlet([1e-5, 1e-5])[0])],

@@ -11,18 +11,23 @@ import itertools
 import math
 import zlib
 
+import drawkit
 import pytest
 
 np = pytest.importorskip("numpy")
 stats = pytest.importorskip("scipy.stats")
 
-import drawkit  # noqa: E402
-
 N, ALPHA = 20_000, 1e-6
 SPAN = (
     3 * 2**61
 )  # 2**64 = 2 SPAN + 2**62: the residues below 2**62 have three pre-images, the others two
-EVEN = lambda outcomes: dict.fromkeys(outcomes, 1)  # noqa: E731
+CATEGORICAL = drawkit.Categorical([0.5, 0, 3, 0.01, 2])
+
+
+def even(outcomes):  # every outcome equally likely
+    return dict.fromkeys(outcomes, 1)
+
+
 MN3 = {
     c: stats.multinomial.pmf(c, 3, [0.2, 0.3, 0.5])
     for c in itertools.product(range(4), repeat=3)
@@ -62,28 +67,25 @@ CASES = [
     ("poisson(1000)", lambda g: g.poisson(1000.0), stats.poisson(1000.0)),
     ("geometric", lambda g: g.geometric(0.1), stats.geom(0.1)),
     ("binomial", lambda g: g.binomial(10, 0.3), stats.binom(10, 0.3)),
-    ("fill", lambda g: (g.fill(b := bytearray(11)), b[9])[1], EVEN(range(256))),
-    ("choice", lambda g: g.choice("abcdefg"), EVEN("abcdefg")),
+    ("fill", lambda g: (g.fill(b := bytearray(11)), b[9])[1], even(range(256))),
+    ("choice", lambda g: g.choice("abcdefg"), even("abcdefg")),
     (
         "choices",
         lambda g: tuple(g.choices(range(3), 2)),
-        EVEN(itertools.product(range(3), repeat=2)),
+        even(itertools.product(range(3), repeat=2)),
     ),
-    ("sample", lambda g: tuple(g.sample(range(5), 2)), EVEN(itertools.permutations(range(5), 2))),
+    ("sample", lambda g: tuple(g.sample(range(5), 2)), even(itertools.permutations(range(5), 2))),
     (
         "shuffle",
         lambda g: (g.shuffle(a := [0, 1, 2, 3]), tuple(a))[1],
-        EVEN(itertools.permutations(range(4))),
+        even(itertools.permutations(range(4))),
     ),
-    ("permutation", lambda g: tuple(g.permutation(4)), EVEN(itertools.permutations(range(4)))),
-    ("bootstrap_indices", lambda g: g.bootstrap_indices(7)[5], EVEN(range(7))),
+    ("permutation", lambda g: tuple(g.permutation(4)), even(itertools.permutations(range(4)))),
+    ("bootstrap_indices", lambda g: g.bootstrap_indices(7)[5], even(range(7))),
     ("multinomial", lambda g: tuple(g.multinomial(3, [0.2, 0.3, 0.5])), MN3),
-    (
-        "Categorical",
-        lambda g, c=drawkit.Categorical([0.5, 0, 3, 0.01, 2]): c.sample(g),
-        {0: 0.5, 2: 3, 3: 0.01, 4: 2},
-    ),
-    # 7 points over the weights 1, 2, 3, 4: index 2 gets floor(2.1) or ceil(2.1) points, the larger count with probability 0.1
+    ("Categorical", lambda g: CATEGORICAL.sample(g), {0: 0.5, 2: 3, 3: 0.01, 4: 2}),
+    # 7 points over the weights 1, 2, 3, 4: index 2 gets floor(2.1) or ceil(2.1) points, the
+    # larger count with probability 0.1
     (
         "systematic_resample",
         lambda g: g.systematic_resample([1.0, 2.0, 3.0, 4.0], 7).count(2),

@@ -1,17 +1,32 @@
-"""Killed fraction of a fixed sample of mutants, the same for every version of the suite: SIZE mutants drawn
-with SEED from universalmutator's mutants of the .cpp/.hpp under engine/src at REV (comments excepted).
-`run --tree TREE --label L` tests TREE unmutated (it must pass; 3x its times are the timeouts), then each
-mutant (core: the C++ tests, then the Python suite; module: the Python suite), writes TREE/build/mutation/
-L.json and L.log as it goes, and prints the counts and each survivor. `sample` prints the sample; --resume
-keeps the results already in L.json; a larger --size adds mutants to the default sample.
+"""Killed fraction of a fixed sample of mutants, the same for every version of the suite.
+
+The sample: SIZE mutants drawn with SEED from universalmutator's mutants of the .cpp/.hpp under
+engine/src at REV (comments excepted). `run --tree TREE --label L` tests TREE unmutated (it must
+pass; 3x its times are the timeouts), then each mutant (core: the C++ tests, then the Python suite;
+module: the Python suite), writes TREE/build/mutation/L.json and L.log as it goes, and prints the
+counts and each survivor. `sample` prints the sample; --resume keeps the results already in L.json;
+a larger --size adds mutants to the default sample.
 """
 
-import argparse, json, os, random, shutil, signal, subprocess, sys, tempfile, time, tomllib
+import argparse
+import json
+import os
+import random
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import tomllib
 from pathlib import Path
 
 REV, SEED, SIZE, MUTATOR = "312a657", 1729, 70, "universalmutator==1.14.1"
 ROOT = Path(__file__).resolve().parents[1]
-sh = lambda *cmd, **kw: subprocess.run(cmd, check=True, capture_output=True, **kw).stdout
+
+
+def sh(*cmd, **kw):
+    return subprocess.run(cmd, check=True, capture_output=True, **kw).stdout
 
 
 def venv(path, *packages):
@@ -21,24 +36,24 @@ def venv(path, *packages):
     return path / "bin"
 
 
+def code(text):  # the lines of text without their comments
+    return [line.split("//")[0].strip() for line in text.split("\n")]
+
+
 def sample(size):  # [(file, line number, original line, mutated text)]
-    code = lambda text: [line.split("//")[0].strip() for line in text.split("\n")]
     mutate, candidates = venv(ROOT / "build/mutation/venv", MUTATOR) / "mutate", set()
-    files = sh(
-        "git", "-C", ROOT, "ls-tree", "-r", "--name-only", REV, "engine/src", text=True
-    ).split()
+    listing = sh("git", "-C", ROOT, "ls-tree", "-r", "--name-only", REV, "engine/src", text=True)
+    files = listing.split()
     for name in [f for f in files if f.endswith((".cpp", ".hpp"))]:
         with tempfile.TemporaryDirectory() as tmp:
             Path(tmp, "src.cpp").write_bytes(sh("git", "-C", ROOT, "show", f"{REV}:{name}"))
             original = Path(tmp, "src.cpp").read_text().split("\n")
-            for chunk in sh(mutate, "src.cpp", "cpp", "--mutantDir", ".", cwd=tmp, text=True).split(
-                "PROCESSING MUTANT: "
-            )[1:]:
+            report = sh(mutate, "src.cpp", "cpp", "--mutantDir", ".", cwd=tmp, text=True)
+            for chunk in report.split("PROCESSING MUTANT: ")[1:]:
                 n, written = int(chunk.split(":")[0]), chunk.split("written to ")[1].split("]")[0]
                 mutant = Path(tmp, written).read_text().split("\n")
-                new = "\n".join(
-                    mutant[n - 1 : n + len(mutant) - len(original)]
-                )  # "break;" mutants add a line
+                # "break;" mutants add a line
+                new = "\n".join(mutant[n - 1 : n + len(mutant) - len(original)])
                 if code(original[n - 1]) not in ([""], code(new)):
                     candidates.add((name, n, original[n - 1], new))
     return sorted(random.Random(SEED).sample(sorted(candidates), size))
@@ -61,54 +76,26 @@ def stage(log, cmd, timeout=None, **kw):  # exit status of cmd, None past the ti
 def run(tree, label, resume, size):
     out = tree / "build/mutation"
     out.mkdir(parents=True, exist_ok=True)
-    extra = tomllib.loads((tree / "pyproject.toml").read_text())["project"][
-        "optional-dependencies"
-    ]["test"]
-    python, log, path = (
-        venv(out / "venv", *extra) / "python",
-        open(out / f"{label}.log", "a"),
-        out / f"{label}.json",
-    )
+    project = tomllib.loads((tree / "pyproject.toml").read_text())["project"]
+    python = venv(out / "venv", *project["optional-dependencies"]["test"]) / "python"
+    log, path = open(out / f"{label}.log", "a"), out / f"{label}.json"
     for build, options in (("cpp", "PYTHON=OFF TESTS=ON"), ("module", "PYTHON=ON TESTS=OFF")):
-        sh(
-            "cmake",
-            "-S",
-            tree,
-            "-B",
-            out / build,
-            "-G",
-            "Ninja",
-            "-DCMAKE_BUILD_TYPE=Release",
-            "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache",
-            f"-DPython_EXECUTABLE={python}",
-            *(f"-DDRAWKIT_BUILD_{option}" for option in options.split()),
-        )
-    shutil.copytree(
-        tree / "drawkit-stubs", out / "module/drawkit-stubs", dirs_exist_ok=True
-    )  # for the stub check
+        flags = "-DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER_LAUNCHER=ccache".split()
+        flags += [f"-DPython_EXECUTABLE={python}"]
+        flags += [f"-DDRAWKIT_BUILD_{option}" for option in options.split()]
+        sh("cmake", "-S", tree, "-B", out / build, "-G", "Ninja", *flags)
+    # the stubs beside the module, for the stub check
+    shutil.copytree(tree / "drawkit-stubs", out / "module/drawkit-stubs", dirs_exist_ok=True)
     env = dict(
         os.environ,
         PYTHONPATH=str(out / "module"),
         CCACHE_DIR=os.environ.get("CCACHE_DIR", "/work/.ccache"),
         HYPOTHESIS_STORAGE_DIRECTORY=str(out / "hypothesis"),
     )
+    pytest = [python, "-m", "pytest", "-x", "-q", "-p", "no:cacheprovider", "--hypothesis-seed=0"]
     suites = [
         ("ctest", "cpp", ["ctest", "--test-dir", out / "cpp", "--stop-on-failure", "-j2"]),
-        (
-            "pytest",
-            "module",
-            [
-                python,
-                "-m",
-                "pytest",
-                "-x",
-                "-q",
-                "-p",
-                "no:cacheprovider",
-                "--hypothesis-seed=0",
-                tree / "tests",
-            ],
-        ),
+        ("pytest", "module", [*pytest, tree / "tests"]),
     ]
 
     def check(core, limits):  # 'no-compile', 'killed' or 'survived', and the test times
@@ -116,13 +103,10 @@ def run(tree, label, resume, size):
         for name, build, cmd in suites[not core :]:
             if stage(log, ["cmake", "--build", out / build, "-j2"], env=env) != 0:
                 return "no-compile", times
-            shutil.rmtree(
-                out / "hypothesis", ignore_errors=True
-            )  # no example saved by an earlier mutant is replayed
-            start, status = (
-                time.monotonic(),
-                stage(log, cmd, limits.get(name), env=env, cwd=tree / "tests"),
-            )
+            # no example saved by an earlier mutant is replayed
+            shutil.rmtree(out / "hypothesis", ignore_errors=True)
+            start = time.monotonic()
+            status = stage(log, cmd, limits.get(name), env=env, cwd=tree / "tests")
             times[name] = round(time.monotonic() - start, 1)
             if status != 0:
                 return "killed", times
@@ -132,33 +116,27 @@ def run(tree, label, resume, size):
     if status != "survived":
         sys.exit(f"the unmutated tree does not pass its tests ({status}): see {log.name}")
     results = json.loads(path.read_text())["mutants"] if resume and path.exists() else []
-    for name, n, original, new in [
-        m for m in sample(size) if list(m) not in [r["mutant"] for r in results]
-    ]:
+    done = [r["mutant"] for r in results]
+    for name, n, original, new in [m for m in sample(size) if list(m) not in done]:
         print(f"### {name}:{n}: {original.strip()} -> {new.strip()}", file=log)
         raw = (tree / name).read_bytes()
         lines = raw.decode().split("\n")
-        near = sorted(
-            (abs(i - n + 1), i) for i, line in enumerate(lines) if line == original
-        )  # the line may have moved
+        # the line may have moved
+        near = sorted((abs(i - n + 1), i) for i, line in enumerate(lines) if line == original)
         status, times = "gone", {}
         try:
             if near:
                 lines[near[0][1]] = new
                 (tree / name).write_text("\n".join(lines))
-                status, times = check(
-                    not name.startswith("engine/src/lib/"),
-                    {k: 3 * t + 10 for k, t in baseline.items()},
-                )
+                limits = {k: 3 * t + 10 for k, t in baseline.items()}
+                status, times = check(not name.startswith("engine/src/lib/"), limits)
         finally:
             (tree / name).write_bytes(raw)
         results.append(dict(mutant=[name, n, original, new], status=status, times=times))
         path.write_text(json.dumps(dict(baseline=baseline, mutants=results), indent=1))
         print(f"{len(results)}/{size} {status:10} {name}:{n} {times}", flush=True)
-    count = {
-        s: sum(r["status"] == s for r in results)
-        for s in ("no-compile", "gone", "killed", "survived")
-    }
+    statuses = ("no-compile", "gone", "killed", "survived")
+    count = {s: sum(r["status"] == s for r in results) for s in statuses}
     killed, compiled = count["killed"], count["killed"] + count["survived"]
     print(
         f"sample {len(results)}:",
@@ -170,9 +148,7 @@ def run(tree, label, resume, size):
 
 
 if __name__ == "__main__":
-    signal.signal(
-        signal.SIGTERM, lambda *_: sys.exit(143)
-    )  # a kill, too, restores the mutated file
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # a kill, too, restores the file
     parser = argparse.ArgumentParser(
         description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
     )
@@ -183,6 +159,6 @@ if __name__ == "__main__":
     parser.add_argument("--size", type=int, default=SIZE)
     args = parser.parse_args()
     if args.command == "sample":
-        print(*("%s:%d `%s` -> `%s`" % m for m in sample(args.size)), sep="\n")
+        print(*(f"{f}:{n} `{old}` -> `{new}`" for f, n, old, new in sample(args.size)), sep="\n")
     else:
         run(args.tree, args.label, args.resume, args.size)
