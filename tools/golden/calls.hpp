@@ -205,10 +205,6 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
             const auto emit = [&](std::uint64_t i, std::uint64_t&& v) { out.at(i) = v; };
             const bool done = partial_fisher_yates<std::uint64_t>(e, a.u(0), k, read, emit);
             o << out << (done ? "reads" : "failed") << reads),
-        // The array form of the same steps: the positions emitted, in order.
-        OP("sample_positions", const std::uint64_t n = a.u(0), k = a.u(1);
-           if (o.fails(check_sample(n, k))) return; std::vector<std::uint64_t> a_(n);
-           sample_positions(e, n, k, a_.data()); a_.resize(k); o << a_),
         OP("systematic_resample", auto w = a.list(0); double total = 0;
            std::vector<std::uint64_t> out(a.u(1));
            if (o.fails(check_systematic_resample(w, total))) return;
