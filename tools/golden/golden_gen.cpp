@@ -88,31 +88,16 @@ const char* const kDraws[] = {
     "alias_draw([1, 2, 3, 4]|[5]|[0, 1]|[1, 1, 1, 1, 1, 1, 1]|[0.1, 3, 0, 7.25, 0.001, 2, 2, 0.5, "
     "9, 0, 4.75, 1.1, 6, "
     "0.3, 8.5, 1e-09, 5, 2.2, 0.05, 3.3]|[1e+308, 1e+308, 1e+307, 5e-324, 0]) x32",
-    // Draw counts of single calls, the gamma sampler's rejection paths, a failing element read.
-    "next_u64 @seedmax",
-    "next_u64 @seed0 x3",
-    "next_below(10) @seed0 x5",
-    "standard_normal @s2only x2",
+    // Single calls: the state each leaves (the reference test pins the draw counts of the
+    // others), and an element read that fails.
     "uniform(1, 2) @ones",
     "exponential(1) @ones",
     "gamma(2.5, 1|0.5, 1|1, 1) @seed0",
     "beta(2, 3) @seed0",
     "chisquare(3) @seed0",
-    "poisson(0.001) @seed0 x5",
-    "poisson(1e+20) @seed0 x2",
-    "geometric(0.1|0.01) @seed0 x5",
-    "binomial(100, 0.5) @seed0 x3",
-    "fill(10) @seed0",
     "dirichlet([1, 2, 3]) @seed0",
     "multivariate_normal([0, 0, 0], [1, 0, 0, 0, 1, 0, 0, 0, 1]) @seed0",
-    "partial_fisher_yates(10, 4|5, 5|10, 4, 3) @seed0",
-    "permutation(5) @seed0",
-    "bootstrap_indices(5) @seed0",
-    "multinomial(10, [0.2, 0.3, 0.5]) @seed0",
-    "gamma(1, 1) @seed3",
-    "gamma(1, 1) @seed25",
-    "gamma(1, 1) @seed140",
-    "gamma(1, 1) @seed239",
+    "partial_fisher_yates(10, 4, 3) @seed0",
     // Every validation message, and a few calls that pass on the edge.
     "poisson(10|1e+300|0|9.999999999999998) @zero",
     "poisson(inf) @seed0",
@@ -151,22 +136,19 @@ const std::pair<const char*, const char*> kFunctions[] = {
     {"scale_by_pow2",
      "1,0 1,1023 1,1024 1.5,1023 1,2046 1,3000 1,-1022 1,-1023 1,-1074 1,-1075 1.5,-1075 "
      "1.2345,-1060 0.999999999,-1074 1,-2100 1.7976931348623157e+308,-2046 5e-324,2097 0,5 "
-     "-0,-5000 "
-     "inf,-3000 -inf,3000 nan:0x7FF8000000000000,1 -1.75,-1050 1.1805916207174112,-1025 "
+     "-0,-5000 inf,-3000 -inf,3000 nan:0x7FF8000000000000,1 -1.75,-1050 1.1805916207174112,-1025 "
      "0.9802265331868324,-1025"},
     {"ln",
      "0 -0 inf -inf nan:0x7FF8000000000000 nan:0xFFF8000000000000 nan:0x7FF0000000000001 "
-     "nan:0x7FFFFFFFFFFFFFFF "
-     "-1 -5e-324 5e-324 1e-323 1e-310 2.225073858507201e-308 2.2250738585072014e-308 "
-     "1.7976931348623157e+308 1 "
-     "0.9999999999999999 1.0000000000000002 2 10 0.1 0.7 0.5 1.4142135623730951 1.4142135623730954 "
-     "1.414213562373095 0.7071067811865475 2.718281828459045 1.1102230246251565e-16"},
+     "nan:0x7FFFFFFFFFFFFFFF -1 -5e-324 5e-324 1e-323 1e-310 2.225073858507201e-308 "
+     "2.2250738585072014e-308 1.7976931348623157e+308 1 0.9999999999999999 1.0000000000000002 2 10 "
+     "0.1 0.7 0.5 1.4142135623730951 1.4142135623730954 1.414213562373095 0.7071067811865475 "
+     "2.718281828459045 1.1102230246251565e-16"},
     {"exp",
      "nan:0x7FF8000000000000 nan:0xFFF8000000000001 inf -inf 0 -0 1e-20 -1e-20 5e-324 1 -1 0.25 "
      "0.34657359027997264 10 100 -740 -710.513801076869 709.782712893384 709.7827128933841 "
-     "-745.1332191019411 "
-     "-745.1332191019412 -708.3964185322641 -708.4 -709 -720 -744 709 512 511.99999999999994 -512 "
-     "0.6931471805599453 -0.6931471805599453"},
+     "-745.1332191019411 -745.1332191019412 -708.3964185322641 -708.4 -709 -720 -744 709 512 "
+     "511.99999999999994 -512 0.6931471805599453 -0.6931471805599453"},
     {"sin,cos,tan",
      "0 -0 5e-324 -5e-324 inf -inf nan:0x7FF8000000000000 nan:0x7FF4000000000000 1e+06 -1e+06 "
      "999999.9999999999 -999999.9999999999 1e+300 1 -2 3 100 999999 3.141592653589793 "
@@ -174,20 +156,16 @@ const std::pair<const char*, const char*> kFunctions[] = {
      "6.283185307179585"},
     {"powf",
      "nan:0x7FF8000000000000,0 1,nan:0x7FF8000000000000 nan:0xFFF8000000000000,2 2,0 -2,-0 inf,0 "
-     "-inf,0 0,2 "
-     "-0,2 0,-1 0,inf 0,-inf -1,2 -8,0.3333333333333333 -inf,2 1,inf 1,-inf 1,1e+300 2,1024 "
-     "2,-1074 2,-1075 "
-     "2,1e+301 0.5,inf inf,1 2,0.5 0.3,0.3333333333333333 0.25,0.1 7,-2 10,2 10,-1 10,300 10,-320 "
-     "2,1023 "
-     "2,1023.5 2,-1022 3,646 3,-647 0.5,1074.5 5e-324,0.5 2.2250738585072014e-308,1e+200 "
-     "2.2250738585072014e-308,0.001 0.9999999999999999,1e+16 1.0000000000000002,-1e+16 "
-     "1.0000000000000002,1.3393857490036325e+300 1.0000000000000002,1.3393857490036326e+300"},
+     "-inf,0 0,2 -0,2 0,-1 0,inf 0,-inf -1,2 -8,0.3333333333333333 -inf,2 1,inf 1,-inf 1,1e+300 "
+     "2,1024 2,-1074 2,-1075 2,1e+301 0.5,inf inf,1 2,0.5 0.3,0.3333333333333333 0.25,0.1 7,-2 "
+     "10,2 10,-1 10,300 10,-320 2,1023 2,1023.5 2,-1022 3,646 3,-647 0.5,1074.5 5e-324,0.5 "
+     "2.2250738585072014e-308,1e+200 2.2250738585072014e-308,0.001 0.9999999999999999,1e+16 "
+     "1.0000000000000002,-1e+16 1.0000000000000002,1.3393857490036325e+300 "
+     "1.0000000000000002,1.3393857490036326e+300"},
     {"floor_f64",
      "0 -0 0.5 -0.5 0.9999999999999999 -0.9999999999999999 1 -1 2.5 -2.5 3.5 -3.5 "
-     "1000000000000000.5 "
-     "-1000000000000000.5 4503599627370495.5 -4503599627370495.5 4503599627370497 1e+300 -1e+300 "
-     "5e-324 "
-     "-5e-324 -1e-300 2.999999999999999"},
+     "1000000000000000.5 -1000000000000000.5 4503599627370495.5 -4503599627370495.5 "
+     "4503599627370497 1e+300 -1e+300 5e-324 -5e-324 -1e-300 2.999999999999999"},
     {"count_from_f64",
      "nan:0x7FF8000000000000 -inf -1 -0 0 0.9 1 7.9 9007199254740992 18446744073709549568 "
      "18446744073709551616 1e+20 1e+300 inf"},
@@ -195,9 +173,9 @@ const std::pair<const char*, const char*> kFunctions[] = {
     {"ptrs_setup", "10 25 1000 1e+06 1e+20 1e+300"},
     {"bernoulli_threshold",
      "0 -0 1 0.5 0.1 0.3 1e-300 5e-324 1.1102230246251565e-16 1.1102230246251564e-16 "
-     "1.1102230246251568e-16 2.220446049250313e-16 2.2204460492503128e-16 "
-     "2.2204460492503136e-16 8.626432901337466e-14 8.626432901337465e-14 8.626432901337468e-14 "
-     "0.5000000000000001 0.5000000000000002 0.9999999999999999 0.9999999999999998"},
+     "1.1102230246251568e-16 2.220446049250313e-16 2.2204460492503128e-16 2.2204460492503136e-16 "
+     "8.626432901337466e-14 8.626432901337465e-14 8.626432901337468e-14 0.5000000000000001 "
+     "0.5000000000000002 0.9999999999999999 0.9999999999999998"},
     {"remainder",
      "1 2 3 7 10 1000003 4294967295 4294967296 4294967297 9223372036854775807 9223372036854775808 "
      "9223372036854775809 18446744073709551614 18446744073709551615"},
@@ -205,14 +183,12 @@ const std::pair<const char*, const char*> kFunctions[] = {
      "1 0.5 -0 0.1 -1.5 1e-07 0.30000000000000004 123.456 1e+22 1e+23 123456789012345683968 "
      "9007199254740992 9007199254740994 65969810451635500 1e+20 1.5e+300 5e-324 "
      "2.2250738585072014e-308 1.7976931348623157e+308 nan:0x7FF8000000000000 "
-     "nan:0xFFF8000000000000 "
-     "inf -inf 1.0000000000000002 0.9999999999999999"},
+     "nan:0xFFF8000000000000 inf -inf 1.0000000000000002 0.9999999999999999"},
     {"alias_table",
      "[1,2,3,4] [0,1] [5] [1,-0] [1,1,1,1,1,1,1] "
      "[0.1,3,0,7.25,0.001,2,2,0.5,9,0,4.75,1.1,6,0.3,8.5,1e-09,5,2.2,0.05,3.3] [1e-300,1,1e+300] "
      "[1e+308,1e+308,1e+307,5e-324,0] [] [1,-1] [0,0] [nan:0x7FF8000000000000] [-1,0] [-0,1] "
-     "[0,-0.5] "
-     "[inf]"},
+     "[0,-0.5] [inf]"},
     {"check_multivariate_normal", "2,3 0,1 0,0 3,9 3,6 65536,0"},
 };
 
@@ -252,8 +228,8 @@ std::string spread(std::string_view fn) {
                           : ratio(-1e6, 1e6, 1e6));
     }
     if (fn == "sin,cos,tan") {
-        for (const double k : {1.0, 2.0, 3.0, 4.0, 5.0, 10.0, 100.0, 1000.0, 12345.0,
-                               636619.0})  // k pi/2, 1 ulp off
+        // k pi/2, and 1 ulp off it.
+        for (const double k : {1.0, 2.0, 3.0, 4.0, 5.0, 10.0, 100.0, 1000.0, 12345.0, 636619.0})
             for (const std::uint64_t d : {0ULL, 1ULL, ~0ULL})
                 add(from_bits(bits_of(k * 1.5707963267948966) + d));
         for (int i = 0; i < 168; ++i)
@@ -264,8 +240,8 @@ std::string spread(std::string_view fn) {
     if (fn == "powf") {
         for (int j = -8; j <= 8; ++j)
             pair(2, 1023 + j / 8.0), pair(2, -1074 + j / 8.0), pair(10, 307 + j / 4.0);
-        for (int i = 0; i < 200;
-             ++i) {  // the last 60: the gamma boost, a uniform raised to 1/shape
+        // The last 60: the gamma boost, a uniform raised to 1/shape.
+        for (int i = 0; i < 200; ++i) {
             const double x = i < 100   ? ratio(1, 8e6, 1e6)
                              : i < 140 ? binade(1, 1022)
                                        : ratio(1, 0x1p53 - 1, 0x1p53);
@@ -290,8 +266,8 @@ void draw_case(std::string& out, const std::string& call, const std::string& sta
     out += "case " + call + " @" + state + " x" + std::to_string(n) + "\n";
     const bool scalars =
         std::all_of(r.calls.begin(), r.calls.end(), [](const Tokens& t) { return t.size() == 1; });
-    for (std::size_t i = 0; i < r.calls.size();
-         ++i) {  // scalars eight to a line, vectors one to a line
+    // Scalars eight to a line, vectors one to a line.
+    for (std::size_t i = 0; i < r.calls.size(); ++i) {
         const std::string s = r.calls[i].empty() ? "-" : join(r.calls[i]);
         const bool end = !scalars || i % 8 == 7 || i + 1 == r.calls.size();
         out += (scalars && i % 8 ? " " : "  ") + s + (end ? "\n" : "");
@@ -303,13 +279,11 @@ void draw_case(std::string& out, const std::string& call, const std::string& sta
 std::string generate() {
     std::string out =
         "# drawkit golden transcript: the same bits on every platform and compiler. Written by\n"
-        "# tools/golden/golden_gen.cpp (drawkit_golden --write FILE) on x86-64; never edit by "
-        "hand.\n"
-        "# Doubles are 64-bit patterns; \"nan*\" is a NaN made by arithmetic (any NaN matches "
-        "it).\n"
-        "# \"case CALL @STATE xN\": N calls from STATE, their results (or the message refusing the "
-        "call),\n"
-        "# then the state left behind: s0 s1 s2 s3 and the pending normal.\n\n## starting states\n";
+        "# tools/golden/golden_gen.cpp (drawkit_golden --write FILE) on x86-64; never edit by\n"
+        "# hand. Doubles are 64-bit patterns; \"nan*\" is a NaN made by arithmetic (any NaN\n"
+        "# matches it). \"case CALL @STATE xN\": N calls from STATE, their results (or the\n"
+        "# message refusing the call), then the state left behind: s0 s1 s2 s3 and the\n"
+        "# pending normal.\n\n## starting states\n";
     for (const auto& [name, g] : run_states())
         out += "state " + name + " " + join(state_tokens(g)) + "\n";
     out += "\n## functions\n";
