@@ -71,8 +71,7 @@ TEST(Reference, EngineAndUniformPrimitives) {
          "0x30B21883A48916DC 0xAF7233564CC4F636 0x97E12CBEEA73160B 2637193870743929500 "
          "17766951321934472812 "
          "17745616981276139505 11704268411617192928"},
-        {"next_below(10) @seed0 x3", "3 5 0", 3},
-        {"choices(10) @seed0 x5", "3 5 0 0 4", 5},
+        {"next_below(10) @seed0 x5", "3 5 0 0 4", 5},
         {"next_f64 @seed0 x3", "0.3245752680314067 0.38223929651167343 0.3596172076473553", 3},
         {"uniform(0, 10) @seed0", "3.245752680314067", 1},
         {"integers(0, 10) @seed0", "3", 1},
@@ -87,24 +86,18 @@ TEST(Reference, PortableMath) {
     const std::string trig = " _ _ _ _ _";
     check({
         {"ln(2)", "0x3FE62E42FEFA39EF _ _"},
-        {"ln(0.1)", "0xC0026BB1BBB55515 _ _"},
         {"ln(1e-310)", "0xC0864E69394D9508 _ _"},
         {"ln(5e-324)", "0xC0874385446D71C3 _ _"},
-        {"ln(1.4142135623730954)", "0x3FD62E42FEFA39F3 _ _"},
         {"exp(1)", "0x4005BF0A8B14576A"},
-        {"exp(0.34657359027997264)", "0x3FF6A09E667F3BCC"},
         {"exp(-740)", "0x0000000000000055"},
         {"exp(709.782712893384)", "0x7FEFFFFFFFFFFF2A"},
         {"exp(-745.1332191019411)", "0x0000000000000001"},
         {"sin,cos,tan(1)", "0x3FEAED548F090CEE 0x3FE14A280FB5068C 0x3FF8EB245CBEE3A5" + trig},
-        {"sin,cos,tan(999999)", "0xBFEF4677C48458B5 0x3FCB165CDE80DDD4 0xC0127945CD39B0E8" + trig},
         {"sin,cos,tan(3.141592653589793)", "0x3CA1A62633100000 _ _" + trig},
         {"sin,cos,tan(1.5707963267948966)", "_ 0x3C91A62633100000 0x434D02967C38F825" + trig},
         {"sin,cos,tan(1e-300)", "0x01A56E1FC2F8F359 1.0 _" + trig},
         {"powf(2, 0.5)", "0x3FF6A09E667F3BCC"},
-        {"powf(10, -1)", "0x3FB9999999999999"},
         {"powf(10, 300)", "0x7E37E43C880075AE"},
-        {"powf(2, 1023)", "0x7FE0000000000035"},
         {"powf(3, -647)", "0x00017174F38DF4C9"},
         {"powf(0.5, 1074.5)", "0x0000000000000001"},
         {"powf(2, -1074)", "5e-324"},
@@ -116,7 +109,6 @@ TEST(Reference, Distributions) {
         {"standard_normal @seed0 x2", "-1.1079085986338315 1.0114416320093498", 2, "none"},
         {"normal(5, 2) @seed0", "2.784182802732337", 2, "1.0114416320093498"},
         {"normal(5, 2) @seed42+pending", "3.5", 0, "none"},
-        {"lognormal(0, 1) @seed0", "0.330248922378132", 2, "1.0114416320093498"},
         {"standard_normal @s2only x2", "37.64030867387419 0.0", 2},
         {"exponential(1) @seed0 x3", "0x3FD91D4DBCA40FAA 0x3FDED36BC021E789 0x3FDC862BDC96BBB6", 3},
         {"laplace(0, 1) @seed0 x3", "0xBFB6D8780DF75F7C 0x3FDBC966A5F3C711 0x3FE536E7647FDD59", 6},
@@ -150,7 +142,6 @@ TEST(Reference, Distributions) {
         {"ptrs_setup(10)",
          "_ _ 8.931562480225999 0.16277069638401157 1.3286884307642708 0.40510498475866097 _ _"},
         {"geometric(0.1) @seed0 x5", "4 5 5 1 7", 5},
-        {"binomial(10, 0.3) @seed0 x3", "4 5 6", 30},
         {"binomial(100, 0.5) @seed0 x3", "57 51 53", 300},
         {"dirichlet([5]) @seed0", "1.0"},
         {"dirichlet([1, 2, 3]) @seed0",
@@ -160,15 +151,14 @@ TEST(Reference, Distributions) {
         {"multivariate_normal([0, 0, 0], [1, 0, 0, 0, 1, 0, 0, 0, 1]) @seed0", "_ _ _", 4},
         {"multinomial(10, [0.2, 0.3, 0.5]) @seed0", "3 5 2", 10},
     });
-    if constexpr (sizeof(std::size_t) ==
-                  8) {  // n * n wraps to 0 in 64 bits: an empty factor is still refused
+    // n * n wraps to 0 in 64 bits: an empty factor is still refused.
+    if constexpr (sizeof(std::size_t) == 8) {
         EXPECT_TRUE(check_multivariate_normal(std::size_t{1} << 32, 0));
     }
 }
 
 TEST(Reference, SamplingAndCategorical) {
     check({
-        {"choice(10) @seed0", "3", 1},
         {"partial_fisher_yates(10, 4) @seed0", "3 5 6 9 reads 3 0 5 1 6 2 9", 4},
         {"partial_fisher_yates(5, 5) @seed0", "3 4 0 2 1 reads 3 0 4 1 2", 5},
         {"permutation(5) @seed0", "2 0 1 4 3", 4},
@@ -177,8 +167,6 @@ TEST(Reference, SamplingAndCategorical) {
         {"systematic_resample([7], 3) @seed0", "0 0 0", 1},
         {"systematic_resample([1, 2, 3, 4], 8) @seed0", "0 1 1 2 2 3 3 3", 1},
         {"systematic_resample([1, 0, 0], 4) @seed0", "0 0 0 0", 1},
-        {"systematic_resample([0, 1, 0], 3) @zero", "0 1 1"},
-        {"systematic_resample([0, 1, 0], 3) @seed0", "1 1 1"},
         {"alias_table([1, 2, 3, 4])", "10.0 0.4 0.8 1.0 0.8000000000000002 3 3 0 2"},
         {"alias_draw([1, 2, 3, 4]) @seed0 x8", "3 0 2 2 3 0 1 2", 16},
         {"alias_table([5])", "_ 1.0 0"},
@@ -214,9 +202,7 @@ TEST(Reference, NumberFormat) {
     const auto zeros = [](std::size_t n) { return std::string(n, '0'); };
     check({
         {"format_float(1)", "1"},
-        {"format_float(0.5)", "0.5"},
         {"format_float(1e-07)", "0.0000001"},
-        {"format_float(-0)", "-0"},
         {"format_float(nan:0xFFF8000000000000)", "NaN"},
         {"format_float(inf)", "inf"},
         {"format_float(1e+23)", "100000000000000000000000"},
