@@ -149,18 +149,14 @@ const Reals kEdges = [] {
     return v;
 }();
 
-double real(FuzzedDataProvider& in) {  // raw bits, an edge, one step off an edge, or a small value
+// Raw bits, an edge, one step off an edge, or a small value.
+double real(FuzzedDataProvider& in) {
     const double edge = kEdges[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kEdges) - 1)];
-    switch (in.ConsumeIntegralInRange(0, 3)) {
-        case 0:
-            return from_bits(in.ConsumeIntegral<std::uint64_t>());
-        case 1:
-            return edge;
-        case 2:
-            return std::nextafter(edge, in.ConsumeBool() ? INFINITY : -INFINITY);
-        default:
-            return in.ConsumeFloatingPointInRange(-64.0, 64.0);
-    }
+    const int kind = in.ConsumeIntegralInRange(0, 3);
+    return kind == 0   ? from_bits(in.ConsumeIntegral<std::uint64_t>())
+           : kind == 1 ? edge
+           : kind == 2 ? std::nextafter(edge, in.ConsumeBool() ? INFINITY : -INFINITY)
+                       : in.ConsumeFloatingPointInRange(-64.0, 64.0);
 }
 
 // The decoded arguments of a signature, as call text.
