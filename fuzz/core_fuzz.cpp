@@ -70,10 +70,7 @@ const struct {
      F(parse<std::int64_t>(t[0]) >= std::int64_t(a.u[0]) &&
        parse<std::int64_t>(t[0]) < std::int64_t(a.u[1]))},
     {"bernoulli", "r", F(prob(a.r[0])),
-     F(t[0] == (a.r[0] == 0   ? "0"
-                : a.r[0] == 1 ? "1"
-                              : t[0]) &&
-       took(g0, g1, 1))},
+     F((a.r[0] != 0 || t[0] == "0") && (a.r[0] != 1 || t[0] == "1") && took(g0, g1, 1))},
     {"standard_normal", "", F(true),
      F(g0.has_cached_normal ? t[0] == fbits(g0.cached_normal) && took(g0, g1, 0)
                             : std::fabs(num(t[0])) <= 37.64030867387419 && took(g0, g1, 2))},
