@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
+#include <sstream>
 
 #include "calls.hpp"
 
@@ -29,16 +30,15 @@ struct Args {  // in signature order
 bool fin(double x) { return std::isfinite(x); }
 bool pos(double x) { return x > 0 && fin(x); }
 bool prob(double x) { return x >= 0 && x <= 1; }
-double num(const std::string& t) {
-    return t == "nan*" ? NAN : parse<double>("nan:" + t);
-}  // a pattern
+// The double of a pattern token.
+double num(const std::string& t) { return t == "nan*" ? NAN : parse<double>("nan:" + t); }
 std::uint64_t cnt(const std::string& t) { return parse<std::uint64_t>(t); }
 bool each(const auto& v, auto f) { return std::all_of(v.begin(), v.end(), f); }
 std::uint64_t sum(const Tokens& t) {
     return std::accumulate(t.begin(), t.end(), 0ULL, [](auto s, auto& x) { return s + cnt(x); });
 }
-bool took(const G& a, const G& b,
-          std::uint64_t k) {  // b is a advanced by k outputs (any k on the zero state)
+// b is a advanced by k outputs (any k on the zero state).
+bool took(const G& a, const G& b, std::uint64_t k) {
     Xoshiro256PlusPlus e = a.engine;
     while (k-- > 0) e.next_u64();
     return e == b.engine;
@@ -70,10 +70,7 @@ const struct {
      F(parse<std::int64_t>(t[0]) >= std::int64_t(a.u[0]) &&
        parse<std::int64_t>(t[0]) < std::int64_t(a.u[1]))},
     {"bernoulli", "r", F(prob(a.r[0])),
-     F(t[0] == (a.r[0] == 0   ? "0"
-                : a.r[0] == 1 ? "1"
-                              : t[0]) &&
-       took(g0, g1, 1))},
+     F((a.r[0] != 0 || t[0] == "0") && (a.r[0] != 1 || t[0] == "1") && took(g0, g1, 1))},
     {"standard_normal", "", F(true),
      F(g0.has_cached_normal ? t[0] == fbits(g0.cached_normal) && took(g0, g1, 0)
                             : std::fabs(num(t[0])) <= 37.64030867387419 && took(g0, g1, 2))},
@@ -113,8 +110,8 @@ const struct {
     {"alias_table", "w", F(weights(a.l[0])),
      F([&] {  // each index's chance is its share of the weights
          const std::size_t n = a.l[0].size();
-         const double total =
-             std::accumulate(a.l[0].begin(), a.l[0].end(), 0.0);  // (unchecked when it overflows)
+         // (unchecked when the total overflows)
+         const double total = std::accumulate(a.l[0].begin(), a.l[0].end(), 0.0);
          Reals mass(n);
          for (std::size_t c = 0; c < n; ++c)
              mass[c] += num(t[1 + c]), mass.at(cnt(t[1 + n + c])) += 1 - num(t[1 + c]);
@@ -137,45 +134,26 @@ const struct {
 };
 #undef F
 
-constexpr double kEdges[] = {0.0,
-                             -0.0,
-                             1.0,
-                             -1.0,
-                             0.5,
-                             2.0,
-                             10.0,
-                             9.999999999999998,
-                             1e20,
-                             1e300,
-                             1e-300,
-                             7.5e-301,
-                             5e-324,
-                             0x1p-1022,
-                             1.7976931348623157e308,
-                             INFINITY,
-                             -INFINITY,
-                             NAN,
-                             1e6,
-                             1.5707963267948966,
-                             709.782712893384,
-                             -745.1332191019411,
-                             5.551115123125783e-17,
-                             0x1p52,
-                             0x1p64,
-                             0.4999995};
+// Edges of the arguments' rules and of the routines' paths, as call text writes them.
+const Reals kEdges = [] {
+    Reals v;
+    std::istringstream in(
+        "0 -0 1 -1 0.5 2 10 9.999999999999998 1e+20 1e+300 1e-300 7.5e-301 5e-324 "
+        "2.2250738585072014e-308 1.7976931348623157e+308 inf -inf nan:0x7FF8000000000000 1e+06 "
+        "1.5707963267948966 709.782712893384 -745.1332191019411 5.551115123125783e-17 "
+        "4503599627370496 18446744073709551616 0.4999995");
+    for (std::string t; in >> t;) v.push_back(parse<double>(t));
+    return v;
+}();
 
-double real(FuzzedDataProvider& in) {  // raw bits, an edge, one step off an edge, or a small value
+// Raw bits, an edge, one step off an edge, or a small value.
+double real(FuzzedDataProvider& in) {
     const double edge = kEdges[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kEdges) - 1)];
-    switch (in.ConsumeIntegralInRange(0, 3)) {
-        case 0:
-            return from_bits(in.ConsumeIntegral<std::uint64_t>());
-        case 1:
-            return edge;
-        case 2:
-            return std::nextafter(edge, in.ConsumeBool() ? INFINITY : -INFINITY);
-        default:
-            return in.ConsumeFloatingPointInRange(-64.0, 64.0);
-    }
+    const int kind = in.ConsumeIntegralInRange(0, 3);
+    return kind == 0   ? from_bits(in.ConsumeIntegral<std::uint64_t>())
+           : kind == 1 ? edge
+           : kind == 2 ? std::nextafter(edge, in.ConsumeBool() ? INFINITY : -INFINITY)
+                       : in.ConsumeFloatingPointInRange(-64.0, 64.0);
 }
 
 // The decoded arguments of a signature, as call text.
@@ -186,8 +164,8 @@ std::string decode(FuzzedDataProvider& in, const char* sig, Args& a) {
             const std::size_t n = *s == 'q' ? a.l.back().size() * a.l.back().size()
                                             : in.ConsumeIntegralInRange(0, 16);
             Reals& v = a.l.emplace_back(n);
-            const bool shares =
-                *s == 'd' && in.ConsumeBool();  // the last share completes the sum to 1
+            // Shares: the last one completes the sum to 1.
+            const bool shares = *s == 'd' && in.ConsumeBool();
             for (std::size_t i = 0; i < n; ++i) {
                 const double x = real(in), total = std::accumulate(v.begin(), v.begin() + i, -0.0);
                 v[i] = *s == 'w' && in.ConsumeBool() ? std::fabs(std::fmod(x, 10))
@@ -205,8 +183,8 @@ std::string decode(FuzzedDataProvider& in, const char* sig, Args& a) {
                                     : in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>()
                                     : a.u.empty()      ? in.ConsumeIntegralInRange(0, 64)
                                                        : a.u.back() * a.u.back();
-            a.u.push_back(
-                v + (*s == 'm' && v == 0));  // the engine's callers refuse an empty range first
+            // The engine's callers refuse an empty range first.
+            a.u.push_back(v + (*s == 'm' && v == 0));
             text +=
                 *s == 'i' ? std::to_string(std::int64_t(a.u.back())) : std::to_string(a.u.back());
         }

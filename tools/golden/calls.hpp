@@ -11,6 +11,7 @@
 #include <bit>
 #include <charconv>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <stdexcept>
@@ -153,8 +154,7 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
         OP("bernoulli", if (!o.fails(require_probability(a.f(0)))) o << bernoulli(e, a.f(0))),
         OP("fill", std::vector<unsigned char> b(a.u(0)); fill(e, b.data(), b.size());
            std::string s = b.empty() ? "-" : "";
-           for (const unsigned c : b) s += "0123456789ABCDEF"[c >> 4],
-           s += "0123456789ABCDEF"[c & 15];
+           for (const unsigned c : b) s += hex(c).substr(16);  // two hex digits a byte
            o << s),
         // Distributions.
         OP("standard_normal", o << standard_normal(g)),
@@ -205,10 +205,6 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
             const auto emit = [&](std::uint64_t i, std::uint64_t&& v) { out.at(i) = v; };
             const bool done = partial_fisher_yates<std::uint64_t>(e, a.u(0), k, read, emit);
             o << out << (done ? "reads" : "failed") << reads),
-        // The array form of the same steps: the positions emitted, in order.
-        OP("sample_positions", const std::uint64_t n = a.u(0), k = a.u(1);
-           if (o.fails(check_sample(n, k))) return; std::vector<std::uint64_t> a_(n);
-           sample_positions(e, n, k, a_.data()); a_.resize(k); o << a_),
         OP("systematic_resample", auto w = a.list(0); double total = 0;
            std::vector<std::uint64_t> out(a.u(1));
            if (o.fails(check_systematic_resample(w, total))) return;
@@ -226,10 +222,10 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
         OP("ln", const double x = a.f(0); o << pm::ln(x);
            if (x > 0 && x - x == 0) o << pm::ln_head_tail(x).head << pm::ln_head_tail(x).tail),
         OP("exp", o << pm::exp(a.f(0))),
+        // The internals too, below the reduction limit.
         OP(
             "sin,cos,tan", const double x = a.f(0); o << pm::sin(x) << pm::cos(x) << pm::tan(x);
-            if (bits_of(x) << 1 < 0x412E848000000000ULL
-                                      << 1) {  // the internals, below the reduction limit
+            if (std::fabs(x) < 1e6) {
                 const pm::ReducedAngle r = pm::reduce_pio2(x);
                 o << "|" << r.q << r.r << pm::sin_kernel(r.r) << pm::cos_kernel(r.r);
             }),
@@ -240,10 +236,9 @@ inline const std::map<std::string, Op, std::less<>>& ops() {
         OP("ptrs_setup", const PtrsSetup s = ptrs_setup(a.f(0));
            o << s.loglam << s.slam << s.b << s.a << s.invalpha << s.vr << s.twoa << s.lninvalpha),
         OP("bernoulli_threshold", o << bernoulli_threshold(a.f(0))),
-        OP("remainder", const unsigned long long d = a.u(0); const FixedRemainder r(d);
-           for (const std::uint64_t x : {0ULL, 1ULL, d - 1, d, d + 1, 2 * d - 1, ~d, ~0ULL - 1,
-                                         ~0ULL}) o
-           << r.of(x)),
+        OP("remainder", const std::uint64_t d = a.u(0); const FixedRemainder r(d);
+           const std::uint64_t xs[] = {0, 1, d - 1, d, d + 1, 2 * d - 1, ~d, ~0ULL - 1, ~0ULL};
+           for (const std::uint64_t x : xs) o << r.of(x)),
         OP("format_float", o << format_float(a.f(0))),
     };
     return table;
