@@ -23,7 +23,7 @@ def total_loss(g: drawkit.Generator, years: int) -> float:
     return total
 
 
-@numba.njit()  # type: ignore[misc, unused-ignore]
+@numba.njit()  # type: ignore[misc, untyped-decorator, unused-ignore]
 def total_loss_kernel(h: int, years: int) -> float:
     """The same loop on a borrowed generator h, for Numba to compile."""
     total = 0.0
@@ -35,7 +35,8 @@ def total_loss_kernel(h: int, years: int) -> float:
 
 def total_loss_compiled(g: drawkit.Generator, years: int) -> float:
     with borrowed(g) as h:  # g is held for the block: Python calls on it would raise
-        return total_loss_kernel(h, years)
+        total: float = total_loss_kernel(h, years)
+    return total
 
 
 def main() -> None:
