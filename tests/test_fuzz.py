@@ -47,6 +47,7 @@ number = (
 )
 # small, or so large that the reservation fails at once
 sizes = st.integers(0, 30) | st.integers(2**48, 2**64 - 1)
+bad_sizes = st.integers(max_value=-1) | st.integers(min_value=2**64)
 
 
 def mix(*weighted):  # one of the strategies, each as often as its weight
@@ -65,17 +66,7 @@ KINDS = {  # the values of each kind of parameter
     "i": mix(
         (3, st.integers(-20, 20)), (1, ints | st.builds(IndexLike, ints, callbacks) | floats | junk)
     ),
-    "u": mix(
-        (3, sizes),
-        (
-            1,
-            st.integers(max_value=-1)
-            | st.integers(min_value=2**64)
-            | st.builds(IndexLike, sizes, callbacks)
-            | floats
-            | junk,
-        ),
-    ),
+    "u": mix((3, sizes), (1, bad_sizes | st.builds(IndexLike, sizes, callbacks) | floats | junk)),
     "n": mix(
         (3, st.integers(0, 200)),
         (1, st.integers(max_value=-1) | st.builds(IndexLike, st.integers(0, 30), callbacks) | junk),

@@ -78,19 +78,11 @@ for name, runs_to_end, call in rows:
                 break
             if stopped := g.state() not in ends:
                 break
-    print(name, stopped, g.binomial(10, 0.5) >= 0)  # the generator is free again
+    g.binomial(10, 0.5)  # the generator is free again
+    if not stopped:
+        print(name, "was not stopped in its draws")
+print("done")
 """
-
-INTERRUPTED_ROWS = [
-    "binomial",
-    "multinomial",
-    "shuffle",
-    "choices",
-    "fill",
-    "dirichlet",
-    "sample list",
-]
-INTERRUPTED_ROWS += ["sample range", "float conversion", "multivariate_normal"]
 
 # The constructors' binding copies the arguments into a vector; with the address space nearly used
 # up, that allocation fails: a MemoryError (the traceback's last line), not std::terminate.
@@ -114,11 +106,7 @@ print(drawkit.__all__)
 @pytest.mark.parametrize(
     "code, stdout, stderr_end",
     [
-        (
-            INTERRUPTED,
-            "".join(f"{m} True True\n" for m in INTERRUPTED_ROWS),
-            "",
-        ),
+        (INTERRUPTED, "done\n", ""),
         pytest.param(
             NO_MEMORY,
             "",

@@ -83,6 +83,10 @@ def no_room(n):
     return Outcome(f"MemoryError: cannot allocate a result of {n} elements")
 
 
+def value_error(call, message, setup=0):
+    return Row(call, Outcome(f"ValueError: {message}"), setup=setup)
+
+
 def reimport():
     found = importlib.util.find_spec("drawkit")
     module = importlib.util.module_from_spec(found)
@@ -136,7 +140,6 @@ for m in METHODS:
 # --- the module and its types ------------------------------------------------------------------
 ROWS += [
     Row("drawkit.__all__", ["Generator", "Categorical"]),
-    Row("[n for n in vars(drawkit) if n[0] != '_']", ["Generator", "Categorical"]),
     Row("[n for n in vars(Categorical) if n[0] != '_']", ["sample"]),
     Row("reimport().Generator is Generator and reimport().__all__", ["Generator", "Categorical"]),
     Row("str(inspect.signature(Generator.uniform))", "(self, /, low, high)"),
@@ -214,7 +217,6 @@ ROWS += [
         ("g.split(-1)", "Overflow", "n"),
         ("g.split(2**64)", "Overflow", "n"),
         ("g.split(1.0)", "Type", "n"),
-        ("g.split(IndexLike(-1))", "Overflow", "n"),
         ("Generator(-1)", "Overflow", "seed"),
         ("g.dirichlet([1.0, 'x'])", "Type", "alpha"),
         ("Categorical([1, '2'])", "Type", "weights"),
@@ -226,7 +228,6 @@ ROWS += [
         ("g.choices(SpySequence(TOKENS, on_len=boom), -1)", "Overflow", "k"),
         ("g.sample([1], 1.0)", "Type", "k"),
         ("g.sample(SpySequence(TOKENS, on_len=boom), -1)", "Overflow", "k"),
-        ("g.choices([1], 1.0)", "Type", "k"),
         ("Generator.from_state((1, 2, 3, 2**64, None))", "Overflow", "state"),
         ("Generator.from_state((1, 2, 3, 4, 'x'))", "Type", "state"),
     ]
@@ -302,7 +303,6 @@ ROWS += [
     Row(call, not_instance(what, kind, param))
     for call, what, kind, param in [
         ("g.dirichlet({1: 2})", "'dict' object", "Sequence", "alpha"),
-        ("g.dirichlet(None)", "'None'", "Sequence", "alpha"),
         ("Categorical(5)", "'int' object", "Sequence", "weights"),
         ("g.choices({}, -1)", "'dict' object", "Sequence", "seq"),
         ("g.shuffle((1, 2))", "'tuple' object", "list", "seq"),
@@ -338,10 +338,8 @@ ROWS += [
     Row("g.fill(b := bytearray(10)), b", (None, bytes.fromhex("DF230B49615D175307D5")), 2),
     Row("g.fill(b := bytearray(0)), b", (None, b""), 0),
     Row("g.fill(b := bytearray(7)), b", NO, 1),
-    Row("g.fill(b := bytearray(9)), b", NO, 2),
     Row("g.fill(b := BytearraySubclass(16)), b", NO, 2),
     Row("g.jump(), g.state()", (None, JUMPED[0] + (None,))),
-    Row("g.jump(), g.jump(), g.state()", (None, None, JUMPED[1] + (None,))),
     Row("g.split(2), g.state()", ([jumped(1), jumped(2)], JUMPED[2] + (None,))),
     Row("g.spawn(), g.state()", (jumped(1), JUMPED[1] + (None,))),
     Row("g.split(0), g.state()", ([], JUMPED[0] + (None,))),
@@ -414,21 +412,11 @@ ROWS += [
     for lo, hi in [(1, 0), (nan, 1), (0, inf), (-0.0, -0.0), (1e23, 1e23), (6.59698104516355e16, 0)]
 ]
 ROWS += [
-    *[
-        Row(
-            f"g.integers({lo}, {hi})",
-            Outcome(f"ValueError: integers({lo}, {hi}): high must be greater than low"),
-        )
-        for lo, hi in ((5, 5), (3, -7))
-    ],
-    *[
-        Row(
-            f"g.{m}({v}, 1.0)",
-            Outcome(f"ValueError: {p} must be finite, got {shown(v)}"),
-            setup=KEEPS_SIGN,
-        )
-        for m, p, v in [("normal", "loc", nan), ("lognormal", "mean", -inf), ("cauchy", "loc", inf)]
-    ],
+    value_error("g.integers(5, 5)", "integers(5, 5): high must be greater than low"),
+    value_error("g.integers(3, -7)", "integers(3, -7): high must be greater than low"),
+    value_error("g.normal(nan, 1.0)", "loc must be finite, got NaN", KEEPS_SIGN),
+    value_error("g.lognormal(-inf, 1.0)", "mean must be finite, got -inf", KEEPS_SIGN),
+    value_error("g.cauchy(inf, 1.0)", "loc must be finite, got inf", KEEPS_SIGN),
     *[Row(f"g.geometric({p})", Outcome(NEVER)) for p in ("0.0", "-0.0")],
     *[
         Row(f"g.multinomial(5, {probs})", Outcome(f"ValueError: multinomial({message}"))
@@ -446,26 +434,17 @@ ROWS += [
         )
         for mean, chol, n, m in (("[1.0, 2.0]", "[1.0, 0.0, 1.0]", 2, 3), ("[]", "[1.0]", 0, 1))
     ],
-    Row(
-        "g.dirichlet([])", Outcome("ValueError: dirichlet([]): alpha must have at least one entry")
-    ),
+    value_error("g.dirichlet([])", "dirichlet([]): alpha must have at least one entry"),
     Row(
         "g.dirichlet([1.0, 0.0, 2.0])", Outcome(POSITIVE.format("alpha[1]", "0")), setup=KEEPS_SIGN
     ),
 ]
+SCALES = [("normal", "scale"), ("lognormal", "sigma"), ("laplace", "scale"), ("cauchy", "scale")]
 refused("g.bernoulli({})", PROBABILITY, [1.0000000000000002, nan, -1e-300, inf, 2, -1e-7], setup=0)
 refused("g.geometric({})", PROBABILITY, [-1e-300, 1.5e300, 6.59698104516355e16], setup=0)
 refused("g.binomial(10, {})", PROBABILITY, [1.0000000000000002, 1e22], setup=0)
-for m, name in [
-    ("normal", "scale"),
-    ("lognormal", "sigma"),
-    ("laplace", "scale"),
-    ("cauchy", "scale"),
-]:
-    refused(
-        f"g.{m}(inf, {{}})", POSITIVE.format(name, "{}"), [-1.0, -0.0, inf, nan, -1e-7]
-    )  # before loc
 for call, name, values in [
+    *[(f"{m}(inf, {{}})", name, [-1.0, -0.0, inf, nan, -1e-7]) for m, name in SCALES],  # before loc
     ("exponential({})", "scale", [0.0, -5e-324]),
     ("gamma({}, 1.0)", "shape", [-1.0, -0.30000000000000004]),
     ("gamma(2.0, {})", "scale", [-2.5]),
