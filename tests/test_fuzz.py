@@ -73,9 +73,8 @@ KINDS = {  # the values of each kind of parameter
     ),
     "s": sequences(st.integers() | st.none()) | st.sampled_from([range(2**62), range(0)]),
     "v": sequences(number),
-    "w": mix(
-        (2, st.lists(st.floats(0.0, 10.0), min_size=1, max_size=6)), (1, sequences(number))
-    ),  # weights, often valid
+    # weights, often valid
+    "w": mix((2, st.lists(st.floats(0.0, 10.0), min_size=1, max_size=6)), (1, sequences(number))),
     "p": st.sampled_from([[1.0], [0.5, 0.5], (0.2, 0.3, 0.5), [0.5, 0.4999995, 0.0]])
     | sequences(number),  # probabilities
     "t": st.tuples(*[st.integers(0, 2**64 - 1)] * 4, st.none() | floats)

@@ -334,7 +334,6 @@ ROWS += [
 FROM_JSON = ("'list' object", "tuple", "state")  # a state read back from JSON is a list
 ROWS += [
     Row("g.state()", SEED0 + (None,)),
-    Row("[g.state() for _ in range(3)][0], g.random()", NO, 1),
     Row("g.fill(b := bytearray(10)), b", (None, bytes.fromhex("DF230B49615D175307D5")), 2),
     Row("g.fill(b := bytearray(0)), b", (None, b""), 0),
     Row("g.fill(b := bytearray(7)), b", NO, 1),
