@@ -206,6 +206,9 @@ ROWS += [
     Row(f"g.uniform({x}, 10)", 3.245752680314067, 1)
     for x in ("0.0", "0", "False", "FloatSubclass(0.0)", "FloatLike(0.0)", "IndexLike(0)")
 ]
+# One converter per argument type serves every method: a row per type and failure, and the
+# orders: all arguments are converted before any is checked (systematic_resample, multinomial)
+# and before a sequence is read (sample).
 ROWS += [
     Row(call, Outcome(f"{error}Error: ~ [{param}]"))
     for call, error, param in [
@@ -220,12 +223,8 @@ ROWS += [
         ("Generator(-1)", "Overflow", "seed"),
         ("g.dirichlet([1.0, 'x'])", "Type", "alpha"),
         ("Categorical([1, '2'])", "Type", "weights"),
-        ("g.bootstrap_indices(-1)", "Overflow", "n"),
-        ("g.permutation('5')", "Type", "n"),
         ("g.systematic_resample([], -1)", "Overflow", "n"),
-        ("g.binomial('5', 7.0)", "Type", "n"),
         ("g.multinomial(-1, 'abc')", "Overflow", "n"),
-        ("g.choices(SpySequence(TOKENS, on_len=boom), -1)", "Overflow", "k"),
         ("g.sample([1], 1.0)", "Type", "k"),
         ("g.sample(SpySequence(TOKENS, on_len=boom), -1)", "Overflow", "k"),
         ("Generator.from_state((1, 2, 3, 2**64, None))", "Overflow", "state"),
@@ -269,7 +268,6 @@ ROWS += [
     Row(f"g.choice({s})", not_instance(what, "Sequence", "seq"))
     for s, what in [
         ("{1: 2}", "'dict' object"),
-        ("None", "'None'"),
         ("Outer.Inner()", "'Outer.Inner' object"),
         ("ClassRaises()", "'ClassRaises' object"),
     ]
@@ -296,7 +294,6 @@ ROWS += [
     for call, param in [
         ("g.dirichlet('abc')", "alpha"),
         ("Categorical('abc')", "weights"),
-        ("g.systematic_resample('abc', -1)", "weights"),
     ]
 ]
 ROWS += [
@@ -306,7 +303,6 @@ ROWS += [
         ("Categorical(5)", "'int' object", "Sequence", "weights"),
         ("g.choices({}, -1)", "'dict' object", "Sequence", "seq"),
         ("g.shuffle((1, 2))", "'tuple' object", "list", "seq"),
-        ("g.shuffle(SpySequence([1, 2]))", "'SpySequence' object", "list", "seq"),
         ("Generator.from_state(None)", "'None'", "tuple", "state"),
         ("g.fill(bytes(4))", "'bytes' object", "bytearray", "buf"),
         ("c.sample(c)", "'Categorical' object", "Generator", "rng"),
