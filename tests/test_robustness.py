@@ -95,6 +95,13 @@ resource.setrlimit(resource.RLIMIT_AS, (vm + (16 << 20), resource.RLIM_INFINITY)
 drawkit.Generator(*args, x=0)
 """
 
+LIMITABLE = pytest.mark.skipif(
+    not sys.platform.startswith("linux") or "asan" in os.environ.get("LD_PRELOAD", ""),
+    reason="needs /proc, and an address-space limit the sanitizer's runtime cannot live with",
+)
+
+REFUSED = "ImportError: module drawkit does not support loading in subinterpreters\n"
+TESTCAPI = pytest.mark.skipif(importlib.util.find_spec("_testcapi") is None, reason="no _testcapi")
 SUBINTERPRETER = """
 import sys, _testcapi
 print(_testcapi.run_in_subinterp(f"import sys; sys.path[:] = {sys.path!r}; import drawkit"))
@@ -107,24 +114,8 @@ print(drawkit.__all__)
     "code, stdout, stderr_end",
     [
         (INTERRUPTED, "done\n", ""),
-        pytest.param(
-            NO_MEMORY,
-            "",
-            "\nMemoryError\n",
-            marks=pytest.mark.skipif(
-                not sys.platform.startswith("linux") or "asan" in os.environ.get("LD_PRELOAD", ""),
-                reason="needs /proc, and an address-space limit the sanitizer's runtime "
-                "cannot live with",
-            ),
-        ),
-        pytest.param(
-            SUBINTERPRETER,
-            "-1\n['Generator', 'Categorical']\n",
-            "ImportError: module drawkit does not support loading in subinterpreters\n",
-            marks=pytest.mark.skipif(
-                importlib.util.find_spec("_testcapi") is None, reason="no _testcapi"
-            ),
-        ),
+        pytest.param(NO_MEMORY, "", "\nMemoryError\n", marks=LIMITABLE),
+        pytest.param(SUBINTERPRETER, "-1\n['Generator', 'Categorical']\n", REFUSED, marks=TESTCAPI),
     ],
     ids=["signal", "no-memory", "subinterpreter"],
 )
