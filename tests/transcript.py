@@ -171,7 +171,6 @@ for call, tail in [
     ("g.uniform(1, 2, 3)", "takes 2 positional arguments but 3 were given"),
     ("g.uniform(1)", "missing 1 required positional argument: 'high'"),
     ("g.uniform()", "missing 2 required positional arguments: 'low' and 'high'"),
-    ("g.uniform(high=1)", "missing 1 required positional argument: 'low'"),
     ("g.uniform(0, 1, low=0)", "got multiple values for argument 'low'"),
     ("g.uniform(lo=0, high=1)", "got an unexpected keyword argument 'lo'"),
     ("Generator()", "missing 1 required positional argument: 'seed'"),
@@ -255,7 +254,6 @@ ROWS += [
     for s in (
         "list(range(10))",
         "tuple(range(10))",
-        "ListSubclass(range(10))",
         "SpySequence(range(10))",
         "RegisteredSequence(range(10))",
         "ListReadTenfold(range(10))",
@@ -274,7 +272,6 @@ DIRICHLET_123 = [0.012830738190140585, 0.39162565342605204, 0.5955436083838075]
 ROWS += [
     Row(f"g.dirichlet({alpha})", DIRICHLET_123)
     for alpha in [
-        "[1.0, 2.0, 3.0]",
         "(1, 2.0, 3)",
         "SpySequence([1.0, 2.0, 3.0], on_len=boom)",
         "SpySequence([1.0, 2.0, 3.0], length=2**62)",
@@ -362,7 +359,8 @@ ROWS += [
 
 # --- the draws: the core's values and their engine outputs are pinned by the core's own tests;
 # here, what the binding adds: the pending normal kept between calls, arguments read from any
-# sequence type, the generator's state across methods and the messages passed through.
+# sequence type, the generator's state across methods and the messages passed through (their
+# branches are the core's checks, pinned with the core).
 UNIFORM = "ValueError: uniform({}, {}): high must be greater than low, and both must be finite"
 NEVER = "ValueError: geometric(p=0.0): a trial that never succeeds has no defined number of trials"
 CHOLESKY = (
@@ -405,7 +403,6 @@ ROWS += [
 ]
 ROWS += [
     value_error("g.integers(5, 5)", "integers(5, 5): high must be greater than low"),
-    value_error("g.integers(3, -7)", "integers(3, -7): high must be greater than low"),
     value_error("g.normal(nan, 1.0)", "loc must be finite, got NaN", KEEPS_SIGN),
     value_error("g.lognormal(-inf, 1.0)", "mean must be finite, got -inf", KEEPS_SIGN),
     value_error("g.cauchy(inf, 1.0)", "loc must be finite, got inf", KEEPS_SIGN),
@@ -414,22 +411,15 @@ ROWS += [
         Row(f"g.multinomial(5, {probs})", Outcome(f"ValueError: multinomial({message}"))
         for probs, message in [
             ("[]", "n, []): probs must have at least one entry"),
-            ("[0.5, nan]", "): probs[1]=NaN must be between 0 and 1"),
             ("[1.0, 4503599628 * 2.0**-52]", "): probs must sum to 1.0, got 1.0000010000000001"),
         ]
     ],
-    *[
-        Row(
-            f"g.multivariate_normal({mean}, {chol})",
-            Outcome(CHOLESKY.format(n=n, nn=n * n, m=m)),
-            setup=KEEPS_SIGN,
-        )
-        for mean, chol, n, m in (("[1.0, 2.0]", "[1.0, 0.0, 1.0]", 2, 3), ("[]", "[1.0]", 0, 1))
-    ],
-    value_error("g.dirichlet([])", "dirichlet([]): alpha must have at least one entry"),
     Row(
-        "g.dirichlet([1.0, 0.0, 2.0])", Outcome(POSITIVE.format("alpha[1]", "0")), setup=KEEPS_SIGN
+        "g.multivariate_normal([1.0, 2.0], [1.0, 0.0, 1.0])",
+        Outcome(CHOLESKY.format(n=2, nn=4, m=3)),
+        setup=KEEPS_SIGN,
     ),
+    value_error("g.dirichlet([])", "dirichlet([]): alpha must have at least one entry"),
 ]
 SCALES = [("normal", "scale"), ("lognormal", "sigma"), ("laplace", "scale"), ("cauchy", "scale")]
 refused("g.bernoulli({})", PROBABILITY, [1.0000000000000002, nan, -1e-300, inf, 2, -1e-7], setup=0)
@@ -439,9 +429,7 @@ for call, name, values in [
     *[(f"{m}(inf, {{}})", name, [-1.0, -0.0, inf, nan, -1e-7]) for m, name in SCALES],  # before loc
     ("exponential({})", "scale", [0.0, -5e-324]),
     ("gamma({}, 1.0)", "shape", [-1.0, -0.30000000000000004]),
-    ("gamma(2.0, {})", "scale", [-2.5]),
     ("beta({}, -1.0)", "a", [0.0]),
-    ("beta(1.0, {})", "b", [-inf]),
     ("chisquare({})", "df", [-2.5]),
     ("student_t({})", "df", [-1e-7]),
     ("poisson({})", "lam", [-0.0, nan, inf]),
@@ -537,12 +525,10 @@ ROWS += [
     Row(f"Categorical({weights})", Outcome(f"ValueError: Categorical({message}"))
     for weights, message in [
         ("[]", "[]): weights must have at least one entry"),
-        ("[1, -1]", "): weights[1]=-1 must be non-negative and finite"),
         (
             "[-1.7976931348623157e308]",
             f"): weights[0]={shown(-1.7976931348623157e308)} must be non-negative and finite",
         ),
-        ("[0, 0]", "): weights must sum to a positive number"),
     ]
 ]
 
