@@ -217,6 +217,7 @@ ROWS += [
         ("g.split(-1)", "Overflow", "n"),
         ("g.split(2**64)", "Overflow", "n"),
         ("g.split(1.0)", "Type", "n"),
+        ("g.split(IndexLike(-1))", "Overflow", "n"),  # out of range after __index__
         ("Generator(-1)", "Overflow", "seed"),
         ("g.dirichlet([1.0, 'x'])", "Type", "alpha"),
         ("Categorical([1, '2'])", "Type", "weights"),
