@@ -430,7 +430,9 @@ for call, name, values in [
     *[(f"{m}(inf, {{}})", name, [-1.0, -0.0, inf, nan, -1e-7]) for m, name in SCALES],  # before loc
     ("exponential({})", "scale", [0.0, -5e-324]),
     ("gamma({}, 1.0)", "shape", [-1.0, -0.30000000000000004]),
+    ("gamma(2.0, {})", "scale", [-2.5]),
     ("beta({}, -1.0)", "a", [0.0]),
+    ("beta(1.0, {})", "b", [-inf]),
     ("chisquare({})", "df", [-2.5]),
     ("student_t({})", "df", [-1e-7]),
     ("poisson({})", "lam", [-0.0, nan, inf]),
