@@ -58,12 +58,11 @@ JUMPED = [  # seed 0 after one, two and three jumps
 Z0, Z1 = -1.1079085986338315, 1.0114416320093498  # seed 0's first pair of normals
 # The named set-ups of the rows.
 PENDING, KEEPS_SIGN = "normal_pending", "minus_zero_pending"
-ZEROS, TOP = "all_zero", "top_output"
+ZEROS = "all_zero"
 SETUPS = {
     PENDING: SEED0 + (0.25,),
     KEEPS_SIGN: SEED0 + (-0.0,),  # -0.0 shows whether a failed call kept its sign
     ZEROS: (0, 0, 0, 0, None),  # every output 0
-    TOP: (0, 0, 0, M64, None),  # the first output all ones: u = 1 - 2**-53
 }
 
 
@@ -327,7 +326,6 @@ ROWS += [
     Row("g.state()", SEED0 + (None,)),
     Row("g.fill(b := bytearray(10)), b", (None, bytes.fromhex("DF230B49615D175307D5")), 2),
     Row("g.fill(b := bytearray(0)), b", (None, b""), 0),
-    Row("g.fill(b := bytearray(7)), b", NO, 1),
     Row("g.fill(b := BytearraySubclass(16)), b", NO, 2),
     Row("g.jump(), g.state()", (None, JUMPED[0] + (None,))),
     Row("g.split(2), g.state()", ([jumped(1), jumped(2)], JUMPED[2] + (None,))),
@@ -371,8 +369,6 @@ CHOLESKY = (
 ROWS += [
     Row("[g.random() for _ in range(3)]", NO, 3),
     Row("g.integers(0, 10), Generator(0).integers(-5, 5), Generator(0).bernoulli(0.5)", NO, 1),
-    Row("g.uniform(-1e308, 1e308)", inf, 1),
-    Row("g.uniform(-1e308, 1e308)", nan, setup=ZEROS),
     Row("[g.normal(0.0, 1.0) for _ in range(2)], g.state()[4]", ([Z0, Z1], None), 2),
     Row("g.normal(0.0, 1.0), g.state()[4]", (Z0, Z1), 2),
     Row("g.normal(5.0, 2.0), g.state()[4]", (5.5, None), 0, setup=PENDING),
@@ -446,9 +442,6 @@ ROWS += [
     Row("g.permutation(n=0), g.permutation(1), g.shuffle([]), g.shuffle(seq=['x'])", NO, 0),
     Row("g.bootstrap_indices(n=1), g.choice([5])", ([0], 5), 2),
     Row("g.systematic_resample(weights=[1.0], n=0), g.systematic_resample([3.0], 4)", NO, 2),
-    Row("g.systematic_resample([0, 1, 0], 3)", [0, 1, 1], setup=ZEROS),
-    Row("g.systematic_resample([0.2, 2, 0.1, 0], 1)", [3], 1, setup=TOP),
-    Row("g.systematic_resample([1e308, 1e308], 10)", [0] * 5 + [1] * 5, 1),  # sum overflows
     Row("g.choice(TOKENS) is TOKENS[3], g.choices(tuple(TOKENS), 2)", NO, 3),
     Row("g.shuffle(a := ListRaising(range(5))), a", (None, [2, 0, 1, 4, 3]), 4),
     Row(
@@ -505,14 +498,6 @@ ROWS += [
         (
             "systematic_resample([], 3)",
             "systematic_resample([], n): weights must have at least one entry",
-        ),
-        (
-            "systematic_resample([1, -1, nan], 3)",
-            "systematic_resample(): weights[1]=-1 must be non-negative and finite",
-        ),
-        (
-            "systematic_resample([0, -0.0], 3)",
-            "systematic_resample(): weights must sum to a positive number",
         ),
     ]
 ]
