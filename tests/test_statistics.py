@@ -45,7 +45,6 @@ CASES = [
     ("laplace", lambda g: g.laplace(3.0, 0.5), stats.laplace(3.0, 0.5)),
     ("cauchy", lambda g: g.cauchy(-2.0, 4.0), stats.cauchy(-2.0, 4.0)),
     ("gamma(0.05)", lambda g: g.gamma(0.05, 1.0), stats.gamma(0.05)),
-    ("gamma(0.5)", lambda g: g.gamma(0.5, 2.0), stats.gamma(0.5, scale=2.0)),
     ("gamma(30)", lambda g: g.gamma(30.0, 0.1), stats.gamma(30.0, scale=0.1)),
     ("beta", lambda g: g.beta(2.0, 3.0), stats.beta(2.0, 3.0)),
     ("chisquare", lambda g: g.chisquare(3.0), stats.chi2(3.0)),

@@ -161,11 +161,6 @@ for t, i, signature, twin, word in (
     ]
 
 # --- binding: the module's own messages for the methods it binds itself -------------------------
-OWNER = {
-    "g.": "Generator.",
-    "Generator(": "Generator.__new__(",
-    "Categorical(": "Categorical.__new__(",
-}
 for call, tail in [
     ("g.uniform(1, 2, 3)", "takes 2 positional arguments but 3 were given"),
     ("g.uniform(1)", "missing 1 required positional argument: 'high'"),
@@ -179,9 +174,9 @@ for call, tail in [
     ("Categorical(w=[1])", "got an unexpected keyword argument 'w'"),
     ("c.sample(g, g)", "takes 1 positional arguments but 2 were given"),
 ]:
-    head = call[: call.find("(") + 1].replace("c.", "Categorical.")
-    name = OWNER.get(head, head.replace("g.", "Generator."))
-    ROWS.append(Row(call, Outcome(f"TypeError: {name}) {tail}")))
+    name = call[: call.find("(")].replace("c.", "Categorical.").replace("g.", "Generator.")
+    name += "" if "." in name else ".__new__"  # a constructor
+    ROWS.append(Row(call, Outcome(f"TypeError: {name}() {tail}")))
 # Binding comes before access, and access before conversion; the interpreter binds the others.
 MISSING_HIGH = "TypeError: Generator.uniform() missing 1 required positional argument: 'high'"
 ROWS += [
@@ -391,14 +386,7 @@ ROWS += [
     Row("[g.gamma(s, 1.0) for s in (1e-200, 5e-324)], g.dirichlet([5e-324, 1.0])", NO),
 ]
 ROWS += [
-    Row(
-        f"g.uniform({lo!r}, {hi!r})",
-        Outcome(UNIFORM.format(shown(lo), shown(hi))),
-        setup=KEEPS_SIGN,
-    )
-    for lo, hi in [(1, 0), (nan, 1), (0, inf), (-0.0, -0.0), (1e23, 1e23), (6.59698104516355e16, 0)]
-]
-ROWS += [
+    Row("g.uniform(1, 0)", Outcome(UNIFORM.format(1, 0)), setup=KEEPS_SIGN),
     value_error("g.integers(5, 5)", "integers(5, 5): high must be greater than low"),
     value_error("g.normal(nan, 1.0)", "loc must be finite, got NaN", KEEPS_SIGN),
     value_error("g.lognormal(-inf, 1.0)", "mean must be finite, got -inf", KEEPS_SIGN),
@@ -508,16 +496,7 @@ ROWS += [
     Row(
         "[c.sample(rng=g) for _ in range(4)], g.state()[4]", ([3, 0, 2, 2], 0.25), 8, setup=PENDING
     ),
-]
-ROWS += [
-    Row(f"Categorical({weights})", Outcome(f"ValueError: Categorical({message}"))
-    for weights, message in [
-        ("[]", "[]): weights must have at least one entry"),
-        (
-            "[-1.7976931348623157e308]",
-            f"): weights[0]={shown(-1.7976931348623157e308)} must be non-negative and finite",
-        ),
-    ]
+    value_error("Categorical([])", "Categorical([]): weights must have at least one entry"),
 ]
 
 
