@@ -466,7 +466,6 @@ ROWS += [
         Row(call, no_room(n), sized=True)
         for call, n in (
             ("g.systematic_resample([1], 2**62)", 2**62),
-            ("g.bootstrap_indices(2**62)", 2**62),
             ("g.permutation(M64)", M64),
             ("g.choices([1], 2**62)", 2**62),
             ("g.choices(SpySequence([1]), M64)", M64),
