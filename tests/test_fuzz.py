@@ -47,6 +47,7 @@ number = (
 )
 # small, or so large that the reservation fails at once
 sizes = st.integers(0, 30) | st.integers(2**48, 2**64 - 1)
+bad_sizes = st.integers(max_value=-1) | st.integers(min_value=2**64)
 
 
 def mix(*weighted):  # one of the strategies, each as often as its weight
@@ -65,26 +66,15 @@ KINDS = {  # the values of each kind of parameter
     "i": mix(
         (3, st.integers(-20, 20)), (1, ints | st.builds(IndexLike, ints, callbacks) | floats | junk)
     ),
-    "u": mix(
-        (3, sizes),
-        (
-            1,
-            st.integers(max_value=-1)
-            | st.integers(min_value=2**64)
-            | st.builds(IndexLike, sizes, callbacks)
-            | floats
-            | junk,
-        ),
-    ),
+    "u": mix((3, sizes), (1, bad_sizes | st.builds(IndexLike, sizes, callbacks) | floats | junk)),
     "n": mix(
         (3, st.integers(0, 200)),
         (1, st.integers(max_value=-1) | st.builds(IndexLike, st.integers(0, 30), callbacks) | junk),
     ),
     "s": sequences(st.integers() | st.none()) | st.sampled_from([range(2**62), range(0)]),
     "v": sequences(number),
-    "w": mix(
-        (2, st.lists(st.floats(0.0, 10.0), min_size=1, max_size=6)), (1, sequences(number))
-    ),  # weights, often valid
+    # weights, often valid
+    "w": mix((2, st.lists(st.floats(0.0, 10.0), min_size=1, max_size=6)), (1, sequences(number))),
     "p": st.sampled_from([[1.0], [0.5, 0.5], (0.2, 0.3, 0.5), [0.5, 0.4999995, 0.0]])
     | sequences(number),  # probabilities
     "t": st.tuples(*[st.integers(0, 2**64 - 1)] * 4, st.none() | floats)

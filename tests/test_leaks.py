@@ -22,26 +22,22 @@ N, WARMUP, MAX_GROWTH = 100, 10, 2048
 # the address of an attribute name, keeps a new name string per call for thousands of calls; there
 # LeakSanitizer measures the leaks.
 ASAN = "libasan" in os.environ.get("LD_PRELOAD", "")
+
+
+class MallInfo2(ctypes.Structure):  # glibc's struct mallinfo2: ten size_t
+    _fields_ = [("fields", ctypes.c_size_t * 10)]
+
+
 try:
-    (mallinfo2 := ctypes.CDLL(None).mallinfo2).restype = type(
-        "Info",
-        (ctypes.Structure,),
-        {
-            "_fields_": [
-                (f, ctypes.c_size_t)
-                for f in "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks "
-                "keepcost".split()
-            ]
-        },
-    )
+    (mallinfo2 := ctypes.CDLL(None).mallinfo2).restype = MallInfo2
 except (OSError, AttributeError):
     mallinfo2 = None
 SLOW = re.compile(r"reimport|copy_lists|__doc__|inspect")  # no call of ours, or slow
 ROWS = [row for row in transcript.ROWS if not SLOW.search(row.call)]
 
 
-def heap():
-    return mallinfo2().uordblks + mallinfo2().hblkhd if mallinfo2 else 0
+def heap():  # the bytes in use: uordblks (allocated by brk) and hblkhd (by mmap)
+    return mallinfo2().fields[7] + mallinfo2().fields[4] if mallinfo2 else 0
 
 
 @pytest.mark.parametrize("row", ROWS, ids=[f"{row.setup}: {row.call}" for row in ROWS])
@@ -62,23 +58,20 @@ def test_rows_give_back_memory_and_references(row):
     gc.collect(0)
     counts = [sys.getrefcount(x) for x in watched]
     try:
-        for _ in range(
-            1 if ASAN else 4
-        ):  # a leak grows in every round; the interpreter's caches fill up and stop growing
+        # a leak grows in every round; the interpreter's caches fill up and stop growing
+        for _ in range(1 if ASAN else 4):
             c_heap = heap()
             tracemalloc.start()
             traced = tracemalloc.get_traced_memory()[0]
             run(N)
             gc.collect(0)
-            growth = tracemalloc.get_traced_memory()[0] - traced
-            tracemalloc.stop()
-            if growth <= MAX_GROWTH and heap() - c_heap <= 4 * MAX_GROWTH:
+            traced = tracemalloc.get_traced_memory()[0] - traced
+            tracemalloc.stop()  # first: its own records are on the C heap
+            growth = (traced, heap() - c_heap)
+            if growth[0] <= MAX_GROWTH and growth[1] <= 4 * MAX_GROWTH:
                 break
     finally:
         sys.unraisablehook = hook
         gc.enable()
-    assert ASAN or growth <= MAX_GROWTH and heap() - c_heap <= 4 * MAX_GROWTH, (
-        growth,
-        heap() - c_heap,
-    )
+    assert ASAN or growth[0] <= MAX_GROWTH and growth[1] <= 4 * MAX_GROWTH, growth
     assert [sys.getrefcount(x) for x in watched] == counts

@@ -58,12 +58,11 @@ JUMPED = [  # seed 0 after one, two and three jumps
 Z0, Z1 = -1.1079085986338315, 1.0114416320093498  # seed 0's first pair of normals
 # The named set-ups of the rows.
 PENDING, KEEPS_SIGN = "normal_pending", "minus_zero_pending"
-ZEROS, TOP = "all_zero", "top_output"
+ZEROS = "all_zero"
 SETUPS = {
     PENDING: SEED0 + (0.25,),
     KEEPS_SIGN: SEED0 + (-0.0,),  # -0.0 shows whether a failed call kept its sign
     ZEROS: (0, 0, 0, 0, None),  # every output 0
-    TOP: (0, 0, 0, M64, None),  # the first output all ones: u = 1 - 2**-53
 }
 
 
@@ -81,6 +80,10 @@ def not_instance(what, kind, param):
 
 def no_room(n):
     return Outcome(f"MemoryError: cannot allocate a result of {n} elements")
+
+
+def value_error(call, message, setup=0):
+    return Row(call, Outcome(f"ValueError: {message}"), setup=setup)
 
 
 def reimport():
@@ -136,11 +139,8 @@ for m in METHODS:
 # --- the module and its types ------------------------------------------------------------------
 ROWS += [
     Row("drawkit.__all__", ["Generator", "Categorical"]),
-    Row("[n for n in vars(drawkit) if n[0] != '_']", ["Generator", "Categorical"]),
     Row("[n for n in vars(Categorical) if n[0] != '_']", ["sample"]),
     Row("reimport().Generator is Generator and reimport().__all__", ["Generator", "Categorical"]),
-    Row("str(inspect.signature(Generator.uniform))", "(self, /, low, high)"),
-    Row("str(inspect.signature(c.sample))", "(rng)"),
     Row("Categorical.sample.__text_signature__", "($self, rng)"),
     Row("isinstance(vars(Generator)['from_state'], staticmethod)", True),
     Row("Generator.__doc__, Categorical.__doc__, Categorical.sample.__doc__"),
@@ -161,16 +161,10 @@ for t, i, signature, twin, word in (
     ]
 
 # --- binding: the module's own messages for the methods it binds itself -------------------------
-OWNER = {
-    "g.": "Generator.",
-    "Generator(": "Generator.__new__(",
-    "Categorical(": "Categorical.__new__(",
-}
 for call, tail in [
     ("g.uniform(1, 2, 3)", "takes 2 positional arguments but 3 were given"),
     ("g.uniform(1)", "missing 1 required positional argument: 'high'"),
     ("g.uniform()", "missing 2 required positional arguments: 'low' and 'high'"),
-    ("g.uniform(high=1)", "missing 1 required positional argument: 'low'"),
     ("g.uniform(0, 1, low=0)", "got multiple values for argument 'low'"),
     ("g.uniform(lo=0, high=1)", "got an unexpected keyword argument 'lo'"),
     ("Generator()", "missing 1 required positional argument: 'seed'"),
@@ -180,9 +174,9 @@ for call, tail in [
     ("Categorical(w=[1])", "got an unexpected keyword argument 'w'"),
     ("c.sample(g, g)", "takes 1 positional arguments but 2 were given"),
 ]:
-    head = call[: call.find("(") + 1].replace("c.", "Categorical.")
-    name = OWNER.get(head, head.replace("g.", "Generator."))
-    ROWS.append(Row(call, Outcome(f"TypeError: {name}) {tail}")))
+    name = call[: call.find("(")].replace("c.", "Categorical.").replace("g.", "Generator.")
+    name += "" if "." in name else ".__new__"  # a constructor
+    ROWS.append(Row(call, Outcome(f"TypeError: {name}() {tail}")))
 # Binding comes before access, and access before conversion; the interpreter binds the others.
 MISSING_HIGH = "TypeError: Generator.uniform() missing 1 required positional argument: 'high'"
 ROWS += [
@@ -203,6 +197,9 @@ ROWS += [
     Row(f"g.uniform({x}, 10)", 3.245752680314067, 1)
     for x in ("0.0", "0", "False", "FloatSubclass(0.0)", "FloatLike(0.0)", "IndexLike(0)")
 ]
+# One converter per argument type serves every method: a row per type and failure, and the
+# orders: all arguments are converted before any is checked (systematic_resample, multinomial)
+# and before a sequence is read (sample).
 ROWS += [
     Row(call, Outcome(f"{error}Error: ~ [{param}]"))
     for call, error, param in [
@@ -214,19 +211,14 @@ ROWS += [
         ("g.split(-1)", "Overflow", "n"),
         ("g.split(2**64)", "Overflow", "n"),
         ("g.split(1.0)", "Type", "n"),
-        ("g.split(IndexLike(-1))", "Overflow", "n"),
+        ("g.split(IndexLike(-1))", "Overflow", "n"),  # out of range after __index__
         ("Generator(-1)", "Overflow", "seed"),
         ("g.dirichlet([1.0, 'x'])", "Type", "alpha"),
         ("Categorical([1, '2'])", "Type", "weights"),
-        ("g.bootstrap_indices(-1)", "Overflow", "n"),
-        ("g.permutation('5')", "Type", "n"),
         ("g.systematic_resample([], -1)", "Overflow", "n"),
-        ("g.binomial('5', 7.0)", "Type", "n"),
         ("g.multinomial(-1, 'abc')", "Overflow", "n"),
-        ("g.choices(SpySequence(TOKENS, on_len=boom), -1)", "Overflow", "k"),
         ("g.sample([1], 1.0)", "Type", "k"),
         ("g.sample(SpySequence(TOKENS, on_len=boom), -1)", "Overflow", "k"),
-        ("g.choices([1], 1.0)", "Type", "k"),
         ("Generator.from_state((1, 2, 3, 2**64, None))", "Overflow", "state"),
         ("Generator.from_state((1, 2, 3, 4, 'x'))", "Type", "state"),
     ]
@@ -257,7 +249,6 @@ ROWS += [
     for s in (
         "list(range(10))",
         "tuple(range(10))",
-        "ListSubclass(range(10))",
         "SpySequence(range(10))",
         "RegisteredSequence(range(10))",
         "ListReadTenfold(range(10))",
@@ -268,7 +259,6 @@ ROWS += [
     Row(f"g.choice({s})", not_instance(what, "Sequence", "seq"))
     for s, what in [
         ("{1: 2}", "'dict' object"),
-        ("None", "'None'"),
         ("Outer.Inner()", "'Outer.Inner' object"),
         ("ClassRaises()", "'ClassRaises' object"),
     ]
@@ -277,7 +267,6 @@ DIRICHLET_123 = [0.012830738190140585, 0.39162565342605204, 0.5955436083838075]
 ROWS += [
     Row(f"g.dirichlet({alpha})", DIRICHLET_123)
     for alpha in [
-        "[1.0, 2.0, 3.0]",
         "(1, 2.0, 3)",
         "SpySequence([1.0, 2.0, 3.0], on_len=boom)",
         "SpySequence([1.0, 2.0, 3.0], length=2**62)",
@@ -295,18 +284,15 @@ ROWS += [
     for call, param in [
         ("g.dirichlet('abc')", "alpha"),
         ("Categorical('abc')", "weights"),
-        ("g.systematic_resample('abc', -1)", "weights"),
     ]
 ]
 ROWS += [
     Row(call, not_instance(what, kind, param))
     for call, what, kind, param in [
         ("g.dirichlet({1: 2})", "'dict' object", "Sequence", "alpha"),
-        ("g.dirichlet(None)", "'None'", "Sequence", "alpha"),
         ("Categorical(5)", "'int' object", "Sequence", "weights"),
         ("g.choices({}, -1)", "'dict' object", "Sequence", "seq"),
         ("g.shuffle((1, 2))", "'tuple' object", "list", "seq"),
-        ("g.shuffle(SpySequence([1, 2]))", "'SpySequence' object", "list", "seq"),
         ("Generator.from_state(None)", "'None'", "tuple", "state"),
         ("g.fill(bytes(4))", "'bytes' object", "bytearray", "buf"),
         ("c.sample(c)", "'Categorical' object", "Generator", "rng"),
@@ -324,7 +310,6 @@ ROWS += [
     ),
     Row("g.sample(SpySequence(range(10), on_len=g.state), 2)", Outcome(MUTABLY)),
     Row("g.choice(SpySequence(range(10), lambda: c.sample(g2))), g2.state()", NO, 1),
-    Row("catch(lambda: g.uniform(FloatLike(0.0, g.random), 1))", Outcome(BORROWED + " [low]")),
     Row("g.choice(SpySequence(range(10), lambda: catch(g.random)))", 3, 1),  # undisturbed
     Row("g.choices(SpySequence(range(10), copy_lists), 3)", NO, 3),  # no half-made list shows
     Row("g.sample(SpySequence(range(10), copy_lists), 3)", NO, 3),
@@ -334,14 +319,10 @@ ROWS += [
 FROM_JSON = ("'list' object", "tuple", "state")  # a state read back from JSON is a list
 ROWS += [
     Row("g.state()", SEED0 + (None,)),
-    Row("[g.state() for _ in range(3)][0], g.random()", NO, 1),
     Row("g.fill(b := bytearray(10)), b", (None, bytes.fromhex("DF230B49615D175307D5")), 2),
     Row("g.fill(b := bytearray(0)), b", (None, b""), 0),
-    Row("g.fill(b := bytearray(7)), b", NO, 1),
-    Row("g.fill(b := bytearray(9)), b", NO, 2),
     Row("g.fill(b := BytearraySubclass(16)), b", NO, 2),
     Row("g.jump(), g.state()", (None, JUMPED[0] + (None,))),
-    Row("g.jump(), g.jump(), g.state()", (None, None, JUMPED[1] + (None,))),
     Row("g.split(2), g.state()", ([jumped(1), jumped(2)], JUMPED[2] + (None,))),
     Row("g.spawn(), g.state()", (jumped(1), JUMPED[1] + (None,))),
     Row("g.split(0), g.state()", ([], JUMPED[0] + (None,))),
@@ -372,7 +353,8 @@ ROWS += [
 
 # --- the draws: the core's values and their engine outputs are pinned by the core's own tests;
 # here, what the binding adds: the pending normal kept between calls, arguments read from any
-# sequence type, the generator's state across methods and the messages passed through.
+# sequence type, the generator's state across methods and the messages passed through (their
+# branches are the core's checks, pinned with the core).
 UNIFORM = "ValueError: uniform({}, {}): high must be greater than low, and both must be finite"
 NEVER = "ValueError: geometric(p=0.0): a trial that never succeeds has no defined number of trials"
 CHOLESKY = (
@@ -382,8 +364,6 @@ CHOLESKY = (
 ROWS += [
     Row("[g.random() for _ in range(3)]", NO, 3),
     Row("g.integers(0, 10), Generator(0).integers(-5, 5), Generator(0).bernoulli(0.5)", NO, 1),
-    Row("g.uniform(-1e308, 1e308)", inf, 1),
-    Row("g.uniform(-1e308, 1e308)", nan, setup=ZEROS),
     Row("[g.normal(0.0, 1.0) for _ in range(2)], g.state()[4]", ([Z0, Z1], None), 2),
     Row("g.normal(0.0, 1.0), g.state()[4]", (Z0, Z1), 2),
     Row("g.normal(5.0, 2.0), g.state()[4]", (5.5, None), 0, setup=PENDING),
@@ -406,66 +386,32 @@ ROWS += [
     Row("[g.gamma(s, 1.0) for s in (1e-200, 5e-324)], g.dirichlet([5e-324, 1.0])", NO),
 ]
 ROWS += [
-    Row(
-        f"g.uniform({lo!r}, {hi!r})",
-        Outcome(UNIFORM.format(shown(lo), shown(hi))),
-        setup=KEEPS_SIGN,
-    )
-    for lo, hi in [(1, 0), (nan, 1), (0, inf), (-0.0, -0.0), (1e23, 1e23), (6.59698104516355e16, 0)]
-]
-ROWS += [
-    *[
-        Row(
-            f"g.integers({lo}, {hi})",
-            Outcome(f"ValueError: integers({lo}, {hi}): high must be greater than low"),
-        )
-        for lo, hi in ((5, 5), (3, -7))
-    ],
-    *[
-        Row(
-            f"g.{m}({v}, 1.0)",
-            Outcome(f"ValueError: {p} must be finite, got {shown(v)}"),
-            setup=KEEPS_SIGN,
-        )
-        for m, p, v in [("normal", "loc", nan), ("lognormal", "mean", -inf), ("cauchy", "loc", inf)]
-    ],
+    Row("g.uniform(1, 0)", Outcome(UNIFORM.format(1, 0)), setup=KEEPS_SIGN),
+    value_error("g.integers(5, 5)", "integers(5, 5): high must be greater than low"),
+    value_error("g.normal(nan, 1.0)", "loc must be finite, got NaN", KEEPS_SIGN),
+    value_error("g.lognormal(-inf, 1.0)", "mean must be finite, got -inf", KEEPS_SIGN),
+    value_error("g.cauchy(inf, 1.0)", "loc must be finite, got inf", KEEPS_SIGN),
     *[Row(f"g.geometric({p})", Outcome(NEVER)) for p in ("0.0", "-0.0")],
     *[
         Row(f"g.multinomial(5, {probs})", Outcome(f"ValueError: multinomial({message}"))
         for probs, message in [
             ("[]", "n, []): probs must have at least one entry"),
-            ("[0.5, nan]", "): probs[1]=NaN must be between 0 and 1"),
             ("[1.0, 4503599628 * 2.0**-52]", "): probs must sum to 1.0, got 1.0000010000000001"),
         ]
     ],
-    *[
-        Row(
-            f"g.multivariate_normal({mean}, {chol})",
-            Outcome(CHOLESKY.format(n=n, nn=n * n, m=m)),
-            setup=KEEPS_SIGN,
-        )
-        for mean, chol, n, m in (("[1.0, 2.0]", "[1.0, 0.0, 1.0]", 2, 3), ("[]", "[1.0]", 0, 1))
-    ],
     Row(
-        "g.dirichlet([])", Outcome("ValueError: dirichlet([]): alpha must have at least one entry")
+        "g.multivariate_normal([1.0, 2.0], [1.0, 0.0, 1.0])",
+        Outcome(CHOLESKY.format(n=2, nn=4, m=3)),
+        setup=KEEPS_SIGN,
     ),
-    Row(
-        "g.dirichlet([1.0, 0.0, 2.0])", Outcome(POSITIVE.format("alpha[1]", "0")), setup=KEEPS_SIGN
-    ),
+    value_error("g.dirichlet([])", "dirichlet([]): alpha must have at least one entry"),
 ]
+SCALES = [("normal", "scale"), ("lognormal", "sigma"), ("laplace", "scale"), ("cauchy", "scale")]
 refused("g.bernoulli({})", PROBABILITY, [1.0000000000000002, nan, -1e-300, inf, 2, -1e-7], setup=0)
 refused("g.geometric({})", PROBABILITY, [-1e-300, 1.5e300, 6.59698104516355e16], setup=0)
 refused("g.binomial(10, {})", PROBABILITY, [1.0000000000000002, 1e22], setup=0)
-for m, name in [
-    ("normal", "scale"),
-    ("lognormal", "sigma"),
-    ("laplace", "scale"),
-    ("cauchy", "scale"),
-]:
-    refused(
-        f"g.{m}(inf, {{}})", POSITIVE.format(name, "{}"), [-1.0, -0.0, inf, nan, -1e-7]
-    )  # before loc
 for call, name, values in [
+    *[(f"{m}(inf, {{}})", name, [-1.0, -0.0, inf, nan, -1e-7]) for m, name in SCALES],  # before loc
     ("exponential({})", "scale", [0.0, -5e-324]),
     ("gamma({}, 1.0)", "shape", [-1.0, -0.30000000000000004]),
     ("gamma(2.0, {})", "scale", [-2.5]),
@@ -484,9 +430,6 @@ ROWS += [
     Row("g.permutation(n=0), g.permutation(1), g.shuffle([]), g.shuffle(seq=['x'])", NO, 0),
     Row("g.bootstrap_indices(n=1), g.choice([5])", ([0], 5), 2),
     Row("g.systematic_resample(weights=[1.0], n=0), g.systematic_resample([3.0], 4)", NO, 2),
-    Row("g.systematic_resample([0, 1, 0], 3)", [0, 1, 1], setup=ZEROS),
-    Row("g.systematic_resample([0.2, 2, 0.1, 0], 1)", [3], 1, setup=TOP),
-    Row("g.systematic_resample([1e308, 1e308], 10)", [0] * 5 + [1] * 5, 1),  # sum overflows
     Row("g.choice(TOKENS) is TOKENS[3], g.choices(tuple(TOKENS), 2)", NO, 3),
     Row("g.shuffle(a := ListRaising(range(5))), a", (None, [2, 0, 1, 4, 3]), 4),
     Row(
@@ -523,7 +466,6 @@ ROWS += [
         Row(call, no_room(n), sized=True)
         for call, n in (
             ("g.systematic_resample([1], 2**62)", 2**62),
-            ("g.bootstrap_indices(2**62)", 2**62),
             ("g.permutation(M64)", M64),
             ("g.choices([1], 2**62)", 2**62),
             ("g.choices(SpySequence([1]), M64)", M64),
@@ -544,14 +486,6 @@ ROWS += [
             "systematic_resample([], 3)",
             "systematic_resample([], n): weights must have at least one entry",
         ),
-        (
-            "systematic_resample([1, -1, nan], 3)",
-            "systematic_resample(): weights[1]=-1 must be non-negative and finite",
-        ),
-        (
-            "systematic_resample([0, -0.0], 3)",
-            "systematic_resample(): weights must sum to a positive number",
-        ),
     ]
 ]
 
@@ -561,18 +495,7 @@ ROWS += [
     Row(
         "[c.sample(rng=g) for _ in range(4)], g.state()[4]", ([3, 0, 2, 2], 0.25), 8, setup=PENDING
     ),
-]
-ROWS += [
-    Row(f"Categorical({weights})", Outcome(f"ValueError: Categorical({message}"))
-    for weights, message in [
-        ("[]", "[]): weights must have at least one entry"),
-        ("[1, -1]", "): weights[1]=-1 must be non-negative and finite"),
-        (
-            "[-1.7976931348623157e308]",
-            f"): weights[0]={shown(-1.7976931348623157e308)} must be non-negative and finite",
-        ),
-        ("[0, 0]", "): weights must sum to a positive number"),
-    ]
+    value_error("Categorical([])", "Categorical([]): weights must have at least one entry"),
 ]
 
 
@@ -584,13 +507,9 @@ OWN = re.compile(
     r"|is not an instance of '|^Can't "
 )
 WORD = 64 if sys.maxsize > 2**32 else 32
-NAMES = {  # what a row's call may name
-    **vars(transcript_helpers),
-    **{f.__name__: f for f in (reimport, jumped, inspect.signature)},
-    **dict(drawkit=sys.modules["drawkit"], inspect=inspect, json=json, weakref=weakref),
-    **dict(gc=transcript_helpers.gc, Generator=Generator, Categorical=Categorical),
-    **dict(SETUPS=SETUPS, M64=M64, nan=nan, inf=inf),
-}
+# A row's call sees the helpers and this module's names, the modules it imports among them.
+NAMES = {**vars(transcript_helpers), **globals(), "json": json, "weakref": weakref}
+NAMES["drawkit"] = sys.modules["drawkit"]
 
 
 def generator(setup):

@@ -87,10 +87,6 @@ class RegisteredSequence:
 collections.abc.Sequence.register(RegisteredSequence)
 
 
-class ListSubclass(list):
-    pass
-
-
 class ListReadTenfold(list):
     """A list subclass whose items read ten times larger: a draw must read through __getitem__."""
 
