@@ -36,26 +36,9 @@ PyTypeObject* categorical_type = nullptr;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// "'{type}' object is not an instance of '{target}'", the message of the methods' own
-// argument conversion ("'NULL' ..." for a null pointer from C).
-void raise_not_instance(PyObject* obj, const char* target) {
-    if (obj == nullptr) {
-        PyErr_Format(PyExc_TypeError, "'NULL' is not an instance of '%s'", target);
-        return;
-    }
-    if (obj == Py_None) {
-        PyErr_Format(PyExc_TypeError, "'None' is not an instance of '%s'", target);
-        return;
-    }
-    PyObject* qualname = PyType_GetQualName(Py_TYPE(obj));
-    if (qualname == nullptr) return;
-    PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of '%s'", qualname, target);
-    Py_DECREF(qualname);
-}
-
 DrawkitGenerator* borrow(PyObject* obj) {
     if (obj == nullptr || !Py_IS_TYPE(obj, generator_type)) {
-        raise_not_instance(obj, "Generator");
+        py::raise_not_instance(obj, "Generator");
         return nullptr;
     }
     auto* gobj = reinterpret_cast<py::GeneratorObject*>(obj);
@@ -86,7 +69,7 @@ const char* error(const DrawkitGenerator* g) { return g->failed ? g->message.c_s
 
 const DrawkitTable* table_of(PyObject* obj) {
     if (obj == nullptr || !Py_IS_TYPE(obj, categorical_type)) {
-        raise_not_instance(obj, "Categorical");
+        py::raise_not_instance(obj, "Categorical");
         return nullptr;
     }
     return reinterpret_cast<const DrawkitTable*>(obj);

@@ -90,6 +90,10 @@ PyObject* raise_value_error(const std::string& message) {
 }
 
 void raise_not_instance(PyObject* obj, const char* target) {
+    if (obj == nullptr) {  // from C, through the C API
+        PyErr_Format(PyExc_TypeError, "'NULL' is not an instance of '%s'", target);
+        return;
+    }
     if (obj == Py_None) {
         PyErr_Format(PyExc_TypeError, "'None' is not an instance of '%s'", target);
         return;
