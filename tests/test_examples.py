@@ -2,6 +2,8 @@
 type-check against them; the module holds only its designed attributes, and the installed
 metadata's version is pyproject's (a build copied in by hand has none)."""
 
+import platform
+import struct
 import subprocess
 import sys
 from pathlib import Path
@@ -39,9 +41,14 @@ RUNS = [
 def test_runs(run):
     if run[0] == "-m":
         pytest.importorskip("mypy")
-    for optional in ("numba", "dask"):  # examples of a library not built for every platform
-        if optional in run[0]:
-            pytest.importorskip(optional)
+    if "dask" in run[0]:
+        pytest.importorskip("distributed")
+    if "numba" in run[0]:
+        pytest.importorskip("numba")
+        if struct.calcsize("P") == 4 and platform.machine() in ("x86_64", "i686", "i386"):
+            # The draws match (test_compiled), but Numba's own sum of them on 32-bit x86 may be
+            # carried in the x87 unit's wider registers, so the example's total may differ.
+            pytest.skip("Numba's arithmetic on 32-bit x86 is not bit-exact")
     out = subprocess.run(
         [sys.executable, *run[:-1]], capture_output=True, text=True, cwd=ROOT, timeout=600
     )

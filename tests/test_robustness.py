@@ -87,11 +87,12 @@ print("done")
 # The constructors' binding copies the arguments into a vector; with the address space nearly used
 # up, that allocation fails: a MemoryError (the traceback's last line), not std::terminate.
 NO_MEMORY = """
-import resource, drawkit
-args = (0,) * (1 << 22)  # 32 MiB of references
+import resource, struct, drawkit
+args = (0,) * (1 << 22)  # 32 MiB of references (16 MiB on a 32-bit host)
 status = next(line for line in open("/proc/self/status") if line.startswith("VmSize"))
 vm = int(status.split()[1]) * 1024
-resource.setrlimit(resource.RLIMIT_AS, (vm + (16 << 20), resource.RLIM_INFINITY))
+room = len(args) * struct.calcsize("P") // 2  # half of what the copy needs
+resource.setrlimit(resource.RLIMIT_AS, (vm + room, resource.RLIM_INFINITY))
 drawkit.Generator(*args, x=0)
 """
 
