@@ -271,6 +271,7 @@ ROWS += [
         "SpySequence([1.0, 2.0, 3.0], on_len=boom)",
         "SpySequence([1.0, 2.0, 3.0], length=2**62)",
         "[True, 2, FloatLike(3.0)]",
+        "(L := [1.0, FloatLike(2.0, lambda: L.append(4.0)), 3.0])",  # grows: the first 3 count
     ]
 ]
 ROWS += [

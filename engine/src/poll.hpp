@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <type_traits>
+#include <utility>
 
 #include "xoshiro256pp.hpp"
 
@@ -37,12 +38,24 @@ public:
         : ctx_(&f),
           fn_([](void* ctx) noexcept { return static_cast<bool>((*static_cast<F*>(ctx))()); }) {}
 
+    // The Poll of a plain function: it holds no object, so it can be a constant that a call
+    // passes as it is, with nothing to build.
+    template <bool (*F)() noexcept>
+    static constexpr Poll of() noexcept {
+        Poll poll;
+        poll.fn_ = [](void*) noexcept { return F(); };
+        return poll;
+    }
+
     bool operator()() const noexcept { return fn_ == nullptr || fn_(ctx_); }
 
 private:
     void* ctx_ = nullptr;
     bool (*fn_)(void*) noexcept = nullptr;
 };
+
+// The poll that never stops: the default of the core's long loops.
+inline constexpr Poll kNoPoll{};
 
 // The engine of one block, copied in on construction and written back on destruction.
 class EngineLease {
@@ -59,29 +72,47 @@ private:
     Xoshiro256PlusPlus local_;
 };
 
+namespace detail {
+
+// body(begin, end) as bool: true when the body returns nothing.
+template <typename Body, typename... Args>
+inline bool run_block(Body& body, Args&&... args) {
+    if constexpr (std::is_void_v<std::invoke_result_t<Body&, Args...>>) {
+        body(std::forward<Args>(args)...);
+        return true;
+    } else {
+        return body(std::forward<Args>(args)...);
+    }
+}
+
+// The block loop proper, for a call longer than one block.
+template <typename Body>
+bool polled_blocks(std::uint64_t n, std::uint64_t block, const Poll& poll, Body&& body) {
+    std::uint64_t begin = 0;
+    for (;;) {
+        const std::uint64_t end = n - begin > block ? begin + block : n;
+        if (!run_block(body, begin, end)) return false;
+        if (end == n) return true;
+        begin = end;
+        if (!poll()) [[unlikely]]
+            return false;
+    }
+}
+
+}  // namespace detail
+
 // Runs body(begin, end) over [0, n) in blocks of `block` steps, polling between two blocks
 // (never after the last). Returns false when the poll asks to stop, the steps before that
 // boundary done. A body may also return bool, false to stop the loop itself (with an
 // error of its own), which in_blocks passes on.
 //
-// The body has a single call site, so that the compiler inlines it and keeps the loop's
-// variables in registers as in a plain loop.
+// A call of one block, the common case, runs the body alone, as a plain loop would: the
+// block loop and its poll cost one comparison until n exceeds a block.
 template <typename Body>
 inline bool in_blocks(std::uint64_t n, std::uint64_t block, const Poll& poll, Body&& body) {
-    std::uint64_t begin = 0;
-    for (;;) {
-        const std::uint64_t end = n - begin > block ? begin + block : n;
-        if constexpr (std::is_void_v<std::invoke_result_t<Body&, std::uint64_t, std::uint64_t>>) {
-            body(begin, end);
-        } else {
-            if (!body(begin, end)) return false;
-        }
-        if (end == n) [[likely]]
-            return true;
-        begin = end;
-        if (!poll()) [[unlikely]]
-            return false;
-    }
+    if (n <= block) [[likely]]
+        return detail::run_block(body, std::uint64_t{0}, n);
+    return detail::polled_blocks(n, block, poll, body);
 }
 
 // The block loop of a loop that draws: body(engine, begin, end) receives each block's

@@ -71,7 +71,7 @@ inline void shuffle_steps(Xoshiro256PlusPlus& e, T* items, std::size_t hi,
 
 template <typename T>
 inline bool shuffle_in_place(Xoshiro256PlusPlus& e, T* items, std::size_t n,
-                             const Poll& poll = {}) noexcept {
+                             const Poll& poll = kNoPoll) noexcept {
     if (n < 2) return true;
     return in_blocks(e, n - 1, kPollBlock, poll,
                      [&](Xoshiro256PlusPlus& engine, std::uint64_t begin, std::uint64_t end) {
@@ -83,7 +83,7 @@ inline bool shuffle_in_place(Xoshiro256PlusPlus& e, T* items, std::size_t n,
 // out[0..n) = a random ordering of 0..n-1: the same walk on [0, 1, ..., n-1], so that it
 // matches shuffling that list from the same state.
 bool permutation(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n,
-                 const Poll& poll = {}) noexcept;
+                 const Poll& poll = kNoPoll) noexcept;
 
 // --- bootstrap indices -------------------------------------------------------------------
 
@@ -91,7 +91,7 @@ Invalid check_bootstrap_indices(std::uint64_t n);
 
 // out[0..n) = n independent indices in [0, n), in draw order; n outputs.
 bool bootstrap_indices(Xoshiro256PlusPlus& e, std::uint64_t* out, std::size_t n,
-                       const Poll& poll = {}) noexcept;
+                       const Poll& poll = kNoPoll) noexcept;
 
 // --- partial Fisher-Yates (sample without replacement) -----------------------------------
 
@@ -215,7 +215,7 @@ private:
 // throw std::bad_alloc, before any output is consumed.
 template <typename T, typename Read, typename Emit, typename Drop = KeepElement>
 bool partial_fisher_yates(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t k, Read&& read,
-                          Emit&& emit, const Poll& poll = {}, Drop drop = {}) {
+                          Emit&& emit, const Poll& poll = kNoPoll, Drop drop = {}) {
     PositionMap<T, Drop> moved(k, drop);  // position -> element of A now there
     // A[pos] into v: a mapped element is moved out (its slot is about to be overwritten,
     // or the position is never read again), an unmapped one read from the sequence.
@@ -284,7 +284,7 @@ bool partial_fisher_yates(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t 
 // (within a block, in the same order) and its slot fetched meanwhile.
 template <typename Index>
 bool sample_positions(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t k, Index* a,
-                      const Poll& poll = {}) noexcept {
+                      const Poll& poll = kNoPoll) noexcept {
     static_assert(std::is_unsigned_v<Index>);
     constexpr std::uint64_t kLookahead = 8;
     return in_blocks(e, k, kPollBlock, poll,
@@ -345,7 +345,7 @@ double rescale_overflowed_weights(std::span<double> weights, double total) noexc
 // total in turn, never a running total divided once, and the scan stops at the last
 // index. Writes n non-decreasing indices to out.
 bool systematic_resample(double u, std::span<const double> weights, double total, std::uint64_t n,
-                         std::uint64_t* out, const Poll& poll = {}) noexcept;
+                         std::uint64_t* out, const Poll& poll = kNoPoll) noexcept;
 
 // --- alias table (Vose, 1991) ---------------------------------------------------------------
 
@@ -357,7 +357,7 @@ Invalid check_categorical(std::span<const double> weights, double& total);
 // their total. May throw std::bad_alloc for its work stacks; prob and alias are written
 // completely on success (true), and are of no use when `poll` stopped the build (false).
 bool build_alias_table(std::span<const double> weights, double total, double* prob,
-                       std::uint64_t* alias, const Poll& poll = {});
+                       std::uint64_t* alias, const Poll& poll = kNoPoll);
 
 // x mod d for a divisor fixed in advance, without a division instruction (a 64-bit
 // division costs as much as the rest of a table draw). Lemire, Kaser and Kurz, "Faster

@@ -35,7 +35,7 @@ Invalid check_multinomial(std::span<const double> probs);
 // small call's trials). Returns false when it stopped the loop; the counts and the
 // engine then hold the trials made.
 inline bool multinomial(Xoshiro256PlusPlus& e, std::uint64_t n, std::span<const double> probs,
-                        std::uint64_t* counts, const Poll& poll = {}) noexcept {
+                        std::uint64_t* counts, const Poll& poll = kNoPoll) noexcept {
     const std::size_t last = probs.size() - 1;
     const int width = std::bit_width(probs.size());
     const std::uint64_t block = width < std::countr_zero(kPollBlock) ? kPollBlock >> width : 1;

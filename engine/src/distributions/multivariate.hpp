@@ -28,7 +28,7 @@ Invalid check_multivariate_normal(std::size_t n, std::size_t factor_len);
 // factor.size() == n*n (check_multivariate_normal passed). Returns false when `poll`,
 // asked between blocks of rows, stopped it: the normals are drawn, out is of no use.
 bool multivariate_normal(Generator& g, std::span<const double> mean, std::span<const double> factor,
-                         std::span<double> out, const Poll& poll = {}) noexcept;
+                         std::span<double> out, const Poll& poll = kNoPoll) noexcept;
 
 // --- dirichlet -------------------------------------------------------------------------
 
@@ -45,6 +45,6 @@ Invalid check_dirichlet(std::span<const double> alpha);
 // once, before out[i] is first written. Returns false when `poll`, asked between blocks of draws,
 // stopped it: the draws made stay consumed, out is of no use.
 bool dirichlet(Generator& g, std::span<const double> alpha, std::span<double> out,
-               const Poll& poll = {}) noexcept;
+               const Poll& poll = kNoPoll) noexcept;
 
 }  // namespace drawkit

@@ -90,6 +90,7 @@ inline bool bernoulli(Xoshiro256PlusPlus& e, double p) noexcept { return next_f6
 // Writes each output least significant byte first, so the bytes are the same on every
 // byte order; a tail shorter than 8 bytes still consumes a whole output. Returns false
 // when `poll` stopped it, the bytes of the outputs drawn so far written.
-bool fill(Xoshiro256PlusPlus& e, unsigned char* buf, std::size_t n, const Poll& poll = {}) noexcept;
+bool fill(Xoshiro256PlusPlus& e, unsigned char* buf, std::size_t n,
+          const Poll& poll = kNoPoll) noexcept;
 
 }  // namespace drawkit

@@ -171,30 +171,31 @@ bool Kind<SequenceArg>::convert(PyObject* o, SequenceArg& out) noexcept {
 
 namespace {
 
-// Appends the float value of each item next(0), next(1), ... (a new reference, or null at
-// the end) to v; false at an item that does not convert. A long sequence takes a while
-// to convert, so the loop polls between blocks of items: Ctrl-C stops it, and the call
-// returns with KeyboardInterrupt before any draw.
+// Appends the float value of each item next(0), next(1), ..., next(n - 1) to v; next
+// gives a new reference, or null where the items end sooner (or where reading one
+// failed, an error the caller looks for). False at an item that does not convert. A long
+// sequence takes a while to convert, so the loop polls between blocks of items: Ctrl-C
+// stops it, and the call returns with KeyboardInterrupt before any draw.
 template <typename Next>
-bool convert_floats(std::vector<double>& v, Next&& next) {
-    SignalPoll poll;
-    bool at_end = false;
-    in_blocks(UINT64_MAX, kPollBlock, poll, [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t i = begin; i < end; ++i) {
-            PyObject* item = next(i);
-            if (item == nullptr) {
-                at_end = true;
-                return false;
+bool convert_floats(std::vector<double>& v, std::uint64_t n, Next&& next) {
+    bool ended = false;
+    const bool converted =
+        in_blocks(n, kPollBlock, kSignalPoll, [&](std::uint64_t begin, std::uint64_t end) {
+            for (std::uint64_t i = begin; i < end; ++i) {
+                PyObject* item = next(i);
+                if (item == nullptr) {
+                    ended = true;
+                    return false;
+                }
+                double d;
+                const bool ok = Kind<double>::convert(item, d);
+                Py_DECREF(item);
+                if (!ok) return false;
+                v.push_back(d);  // within the reservation where there is one
             }
-            double d;
-            const bool ok = Kind<double>::convert(item, d);
-            Py_DECREF(item);
-            if (!ok) return false;
-            v.push_back(d);  // within the reservation where there is one
-        }
-        return true;
-    });
-    return at_end;
+            return true;
+        });
+    return converted || ended;
 }
 
 }  // namespace
@@ -210,12 +211,14 @@ bool Kind<FloatSeq>::convert(PyObject* o, FloatSeq& out) {
     }
     std::vector<double>& v = out.values;
     if (PyList_CheckExact(o) || PyTuple_CheckExact(o)) {
-        // Exact lists and tuples iterate over their own storage; read it directly. Item
-        // conversions, and a poll, may run Python code that resizes a list, so the size is
-        // read again for every item.
-        v.reserve(static_cast<std::size_t>(PySequence_Fast_GET_SIZE(o)));
-        return convert_floats(v, [o](std::uint64_t i) -> PyObject* {
-            const Py_ssize_t at = static_cast<Py_ssize_t>(i);
+        // Exact lists and tuples iterate over their own storage; read it directly: the
+        // items present when the conversion starts. Item conversions, and a poll, may run
+        // Python code that resizes a list, so an item is read only while the list still
+        // reaches it; a list that has shrunk ends the conversion there.
+        const auto n = static_cast<std::uint64_t>(PySequence_Fast_GET_SIZE(o));
+        v.reserve(n);
+        return convert_floats(v, n, [o](std::uint64_t i) {
+            const auto at = static_cast<Py_ssize_t>(i);
             return at < PySequence_Fast_GET_SIZE(o) ? Py_NewRef(PySequence_Fast_GET_ITEM(o, at))
                                                     : nullptr;
         });
@@ -230,7 +233,7 @@ bool Kind<FloatSeq>::convert(PyObject* o, FloatSeq& out) {
     }
     const Ref it(PyObject_GetIter(o));
     if (!it) return false;
-    return convert_floats(v, [&it](std::uint64_t) { return PyIter_Next(it.get()); }) &&
+    return convert_floats(v, UINT64_MAX, [&it](std::uint64_t) { return PyIter_Next(it.get()); }) &&
            !PyErr_Occurred();
 }
 

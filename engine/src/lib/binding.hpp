@@ -126,26 +126,18 @@ void add_note(const char* param) noexcept;
 // "'{type}' object is not an instance of '{target}'" ("'None' is not ..." for None).
 [[gnu::cold]] void raise_not_instance(PyObject* obj, const char* target);
 
-// The poll of the core's long loops: runs the pending signal handlers (and, from 3.12 on,
-// a collection the interpreter has scheduled). When a handler raises, as Ctrl-C's does
-// with KeyboardInterrupt, the loop stops at once and the method returns with that
-// exception: the engine outputs drawn so far stay consumed, as when an item method fails
-// after drawing has begun, and the working buffers and the access are released as on any
-// other error. Python code runs here, so whatever a loop reads from a Python object must
-// be read afresh after a poll.
-class SignalPoll {
-public:
-    bool operator()() noexcept {
-        if (PyErr_CheckSignals() == 0) [[likely]]
-            return true;
-        stopped_ = true;
-        return false;
-    }
-    bool stopped() const noexcept { return stopped_; }
+// True unless a pending signal's handler raised. Runs the pending signal handlers (and,
+// from 3.12 on, a collection the interpreter has scheduled); Ctrl-C's handler raises
+// KeyboardInterrupt.
+inline bool no_signal_raised() noexcept { return PyErr_CheckSignals() == 0; }
 
-private:
-    bool stopped_ = false;
-};
+// The poll of the core's long loops. When a handler raises, the loop stops at once and the
+// method returns with that exception: the engine outputs drawn so far stay consumed, as
+// when an item method fails after drawing has begun, and the working buffers and the
+// access are released as on any other error. Python code runs here, so whatever a loop
+// reads from a Python object must be read afresh after a poll. A loop of one block never
+// polls, so only a call longer than that can have stopped this way.
+inline constexpr Poll kSignalPoll = Poll::of<no_signal_raised>();
 
 // ---------------------------------------------------------------------------------------
 // Conversion kinds, selected by the C++ parameter type of the implementation

@@ -39,8 +39,8 @@ PyObject* categorical_new(PyTypeObject* type, FloatSeq& weights) {
     const std::size_t n = weights.values.size();
     auto prob = std::make_unique_for_overwrite<double[]>(n);
     auto alias = std::make_unique_for_overwrite<std::uint64_t[]>(n);
-    SignalPoll poll;
-    if (!build_alias_table(weights.values, total, prob.get(), alias.get(), poll)) return nullptr;
+    if (!build_alias_table(weights.values, total, prob.get(), alias.get(), kSignalPoll))
+        return nullptr;
     PyObject* obj = type->tp_alloc(type, 0);
     if (obj == nullptr) return nullptr;
     auto* table = reinterpret_cast<CategoricalObject*>(obj);

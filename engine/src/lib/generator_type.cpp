@@ -157,9 +157,8 @@ PyObject* split(GeneratorObject* self, std::uint64_t n) {
     ResultList children;
     if (!children.allocate(n, n > kChildrenPerPoll)) return nullptr;
     Xoshiro256PlusPlus w = self->gen.engine;
-    SignalPoll poll;
     const bool complete =
-        in_blocks(n, kChildrenPerPoll, poll, [&](std::uint64_t begin, std::uint64_t end) {
+        in_blocks(n, kChildrenPerPoll, kSignalPoll, [&](std::uint64_t begin, std::uint64_t end) {
             for (std::uint64_t i = begin; i < end; ++i) {
                 w.jump();
                 PyObject* child = new_generator(Generator{false, 0.0, w});

@@ -179,8 +179,8 @@ PyObject* multivariate_normal_impl(GeneratorObject* self, FloatSeq& mean,
         return raise_value_error(*invalid);
     }
     std::vector<double> out(n);
-    SignalPoll poll;
-    if (!drawkit::multivariate_normal(self->gen, mean.values, cholesky_factor.values, out, poll))
+    if (!drawkit::multivariate_normal(self->gen, mean.values, cholesky_factor.values, out,
+                                      kSignalPoll))
         return nullptr;
     return list_of(out.data(), n);
 }
@@ -200,8 +200,7 @@ PyObject* dirichlet_impl(GeneratorObject* self, FloatSeq& alpha) {
     // The converted alpha belongs to this call and each entry is read once before its slot
     // is overwritten, so it doubles as the result buffer.
     std::span<double> values(alpha.values);
-    SignalPoll poll;
-    if (!drawkit::dirichlet(self->gen, values, values, poll)) return nullptr;
+    if (!drawkit::dirichlet(self->gen, values, values, kSignalPoll)) return nullptr;
     return list_of(values.data(), values.size());
 }
 

@@ -45,9 +45,9 @@ constexpr MethodDecl kBinomial{
 PyObject* binomial(GeneratorObject* self, std::uint64_t n, double p) {
     if (auto invalid = require_probability(p)) [[unlikely]]
         return raise_value_error(*invalid);
-    SignalPoll poll;
-    const std::uint64_t count = drawkit::binomial(self->gen.engine, n, p, poll);
-    if (poll.stopped()) [[unlikely]]
+    const std::uint64_t count = drawkit::binomial(self->gen.engine, n, p, kSignalPoll);
+    // Only a call of more than one block can have polled, and stopped with an exception.
+    if (n > kPollBlock && PyErr_Occurred()) [[unlikely]]
         return nullptr;
     return to_py(count);
 }
@@ -86,8 +86,7 @@ PyObject* multinomial(GeneratorObject* self, std::uint64_t n, FloatSeq& probs) {
     if (auto invalid = check_multinomial(p)) [[unlikely]]
         return raise_value_error(*invalid);
     std::vector<std::uint64_t> counts(p.size(), 0);
-    SignalPoll poll;
-    if (!drawkit::multinomial(self->gen.engine, n, p, counts.data(), poll)) return nullptr;
+    if (!drawkit::multinomial(self->gen.engine, n, p, counts.data(), kSignalPoll)) return nullptr;
     return list_of(counts.data(), counts.size());
 }
 

@@ -162,9 +162,8 @@ PyObject* choices(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
         return raise_value_error(*invalid);
     ResultList result;
     if (!result.allocate(k, reader.runs_python() || k > kPollBlock)) return nullptr;
-    SignalPoll poll;
     const bool complete =
-        in_blocks(self->gen.engine, k, kPollBlock, poll,
+        in_blocks(self->gen.engine, k, kPollBlock, kSignalPoll,
                   [&](Xoshiro256PlusPlus& e, std::uint64_t begin, std::uint64_t end) {
                       // After the allocation or a poll. Within a block only the item methods of a
                       // sequence read through the protocol run Python code, so a list's storage
@@ -257,9 +256,8 @@ PyObject* sample(GeneratorObject* self, SequenceArg seq, std::uint64_t k) {
     ResultList result;
     if (!result.allocate(k, reader.runs_python() || k > kPollBlock)) return nullptr;
     reader.refresh();
-    SignalPoll signals;
-    auto poll = [&signals, &reader]() noexcept {
-        if (!signals()) return false;
+    auto poll = [&reader]() noexcept {
+        if (!no_signal_raised()) return false;
         reader.refresh();
         return true;
     };
@@ -318,9 +316,8 @@ PyObject* shuffle(GeneratorObject* self, ListArg seq) {
     PyObject* list = seq.obj;
     const std::size_t n = static_cast<std::size_t>(PyList_GET_SIZE(list));
     if (n < 2) Py_RETURN_NONE;
-    SignalPoll poll;
     const bool complete = in_blocks(
-        self->gen.engine, n - 1, kPollBlock, poll,
+        self->gen.engine, n - 1, kPollBlock, kSignalPoll,
         [&](Xoshiro256PlusPlus& e, std::uint64_t begin, std::uint64_t end) {
             const std::size_t hi = n - static_cast<std::size_t>(begin);
             if (static_cast<std::size_t>(PyList_GET_SIZE(list)) < hi) [[unlikely]] {
@@ -345,7 +342,7 @@ constexpr MethodDecl kPermutation{
     "The same walk as shuffle(), so shuffling list(range(n)) from the same state gives\n"
     "the same order."};
 
-// A new list of n ints written by fill(buffer, n, poll) into a machine-integer buffer.
+// A new list of n ints written by fill(buffer, n) into a machine-integer buffer.
 // The list and the buffer are both reserved before fill runs, so an impossible n is a
 // MemoryError before any engine output is taken; fill returns false when the poll
 // stopped it.
@@ -355,15 +352,14 @@ PyObject* index_list(std::uint64_t n, Fill&& fill) {
     if (!result.allocate(n, n > kPollBlock)) return nullptr;
     const auto indices = index_buffer(n);
     if (indices == nullptr) return nullptr;
-    SignalPoll poll;
-    if (!fill(indices.get(), static_cast<std::size_t>(n), poll)) return nullptr;
+    if (!fill(indices.get(), static_cast<std::size_t>(n))) return nullptr;
     if (!result.set_all(indices.get(), n)) return nullptr;
     return result.release();
 }
 
 PyObject* permutation(GeneratorObject* self, std::uint64_t n) {
-    return index_list(n, [self](std::uint64_t* out, std::size_t len, SignalPoll& poll) {
-        return drawkit::permutation(self->gen.engine, out, len, poll);
+    return index_list(n, [self](std::uint64_t* out, std::size_t len) {
+        return drawkit::permutation(self->gen.engine, out, len, kSignalPoll);
     });
 }
 
@@ -381,8 +377,8 @@ constexpr MethodDecl kBootstrapIndices{
 PyObject* bootstrap_indices(GeneratorObject* self, std::uint64_t n) {
     if (auto invalid = check_bootstrap_indices(n)) [[unlikely]]
         return raise_value_error(*invalid);
-    return index_list(n, [self](std::uint64_t* out, std::size_t len, SignalPoll& poll) {
-        return drawkit::bootstrap_indices(self->gen.engine, out, len, poll);
+    return index_list(n, [self](std::uint64_t* out, std::size_t len) {
+        return drawkit::bootstrap_indices(self->gen.engine, out, len, kSignalPoll);
     });
 }
 
@@ -407,9 +403,9 @@ PyObject* systematic_resample(GeneratorObject* self, FloatSeq& weights, std::uin
     total = rescale_overflowed_weights(weights.values, total);
     // The result is reserved first, so that an impossible n fails with the state
     // unchanged; the offset's output is then taken whatever n is (n = 0 consumes it too).
-    return index_list(n, [&](std::uint64_t* out, std::size_t len, SignalPoll& poll) {
+    return index_list(n, [&](std::uint64_t* out, std::size_t len) {
         const double u = next_f64(self->gen.engine);
-        return drawkit::systematic_resample(u, weights.values, total, len, out, poll);
+        return drawkit::systematic_resample(u, weights.values, total, len, out, kSignalPoll);
     });
 }
 

@@ -80,9 +80,8 @@ PyObject* fill(GeneratorObject* self, ByteArrayArg buf) {
     // meanwhile fails with BufferError, in the handler, as for any exported bytearray.
     Py_buffer view;
     if (PyObject_GetBuffer(buf.obj, &view, PyBUF_WRITABLE) != 0) return nullptr;
-    SignalPoll poll;
     const bool complete = drawkit::fill(self->gen.engine, static_cast<unsigned char*>(view.buf),
-                                        static_cast<std::size_t>(view.len), poll);
+                                        static_cast<std::size_t>(view.len), kSignalPoll);
     PyBuffer_Release(&view);
     if (!complete) return nullptr;
     Py_RETURN_NONE;
