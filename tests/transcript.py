@@ -276,6 +276,12 @@ ROWS += [
 ]
 ROWS += [
     Row("g.dirichlet(L := [1.0, FloatLike(2.0, lambda: L.pop()), 3.0])"),  # shrinks while read
+    # 40 items where the length says 1: the buffer grows past its inline room as it reads.
+    Row(
+        "g.dirichlet(SpySequence([*range(1, 41)], length=1)) == g2.dirichlet([*range(1, 41)])",
+        True,
+        setup=5,
+    ),
     Row(
         "g.dirichlet(SpySequence([1.0, 2.0], fail=1))", Outcome("LookupError: item refused [alpha]")
     ),

@@ -177,7 +177,7 @@ namespace {
 // sequence takes a while to convert, so the loop polls between blocks of items: Ctrl-C
 // stops it, and the call returns with KeyboardInterrupt before any draw.
 template <typename Next>
-bool convert_floats(std::vector<double>& v, std::uint64_t n, Next&& next) {
+bool convert_floats(FloatBuffer& v, std::uint64_t n, Next&& next) {
     bool ended = false;
     const bool converted =
         in_blocks(n, kPollBlock, kSignalPoll, [&](std::uint64_t begin, std::uint64_t end) {
@@ -209,7 +209,7 @@ bool Kind<FloatSeq>::convert(PyObject* o, FloatSeq& out) {
         raise_not_instance(o, "Sequence");
         return false;
     }
-    std::vector<double>& v = out.values;
+    FloatBuffer& v = out.values;
     if (PyList_CheckExact(o) || PyTuple_CheckExact(o)) {
         // Exact lists and tuples iterate over their own storage; read it directly: the
         // items present when the conversion starts. Item conversions, and a poll, may run

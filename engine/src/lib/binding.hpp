@@ -29,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "float_buffer.hpp"
 #include "generator.hpp"
 #include "poll.hpp"
 
@@ -189,7 +190,7 @@ struct Kind<SequenceArg> {
 
 // A list of floats: any sequence but str, taken by iteration, each item a float argument.
 struct FloatSeq {
-    std::vector<double> values;
+    FloatBuffer values;
 };
 template <>
 struct Kind<FloatSeq> {

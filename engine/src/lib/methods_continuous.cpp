@@ -178,7 +178,8 @@ PyObject* multivariate_normal_impl(GeneratorObject* self, FloatSeq& mean,
     if (auto invalid = check_multivariate_normal(n, cholesky_factor.values.size())) [[unlikely]] {
         return raise_value_error(*invalid);
     }
-    std::vector<double> out(n);
+    FloatBuffer out;
+    out.resize_for_overwrite(n);
     if (!drawkit::multivariate_normal(self->gen, mean.values, cholesky_factor.values, out,
                                       kSignalPoll))
         return nullptr;
