@@ -19,12 +19,19 @@ bool fill(Xoshiro256PlusPlus& e, unsigned char* buf, std::size_t n, const Poll& 
     return in_blocks(e, outputs, kPollBlock, poll,
                      [&](Xoshiro256PlusPlus& engine, std::uint64_t begin, std::uint64_t end) {
                          for (std::uint64_t w = begin; w < end; ++w) {
-                             std::uint64_t x = engine.next_u64();
-                             const std::size_t pos = static_cast<std::size_t>(w) * 8;
-                             const std::size_t c = n - pos < 8 ? n - pos : 8;
-                             for (std::size_t i = 0; i < c; ++i) {
-                                 buf[pos + i] = static_cast<unsigned char>(x & 0xFFU);
-                                 x >>= 8;
+                             const std::uint64_t x = engine.next_u64();
+                             unsigned char* const at = buf + static_cast<std::size_t>(w) * 8;
+                             const std::size_t left = n - static_cast<std::size_t>(w) * 8;
+                             // A whole output: eight stores of fixed shifts, which the
+                             // compiler merges into one store of the word.
+                             if (left >= 8) [[likely]] {
+                                 for (unsigned i = 0; i < 8; ++i) {
+                                     at[i] = static_cast<unsigned char>(x >> (8 * i));
+                                 }
+                             } else {
+                                 for (unsigned i = 0; i < left; ++i) {
+                                     at[i] = static_cast<unsigned char>(x >> (8 * i));
+                                 }
                              }
                          }
                      });
