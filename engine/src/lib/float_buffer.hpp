@@ -45,8 +45,8 @@ public:
     double* data() noexcept { return data_; }
 
     // Implicit, as from a vector: the buffer is passed on as a view of its values.
-    operator std::span<double>() noexcept { return {data_, size_}; }  // NOLINT
-    operator std::span<const double>() const noexcept { return {data_, size_}; }  // NOLINT
+    operator std::span<double>() noexcept { return {data_, size_}; }
+    operator std::span<const double>() const noexcept { return {data_, size_}; }
 
 private:
     [[gnu::cold]] void move_to(std::size_t capacity) {
