@@ -76,7 +76,7 @@ namespace detail {
 
 // body(begin, end) as bool: true when the body returns nothing.
 template <typename Body, typename... Args>
-inline bool run_block(Body& body, Args&&... args) {
+[[gnu::always_inline, gnu::flatten]] inline bool run_block(Body& body, Args&&... args) {
     if constexpr (std::is_void_v<std::invoke_result_t<Body&, Args...>>) {
         body(std::forward<Args>(args)...);
         return true;
@@ -87,7 +87,8 @@ inline bool run_block(Body& body, Args&&... args) {
 
 // The block loop proper, for a call longer than one block.
 template <typename Body>
-bool polled_blocks(std::uint64_t n, std::uint64_t block, const Poll& poll, Body&& body) {
+[[gnu::always_inline]] inline bool polled_blocks(std::uint64_t n, std::uint64_t block,
+                                                 const Poll& poll, Body&& body) {
     std::uint64_t begin = 0;
     for (;;) {
         const std::uint64_t end = n - begin > block ? begin + block : n;
@@ -109,7 +110,8 @@ bool polled_blocks(std::uint64_t n, std::uint64_t block, const Poll& poll, Body&
 // A call of one block, the common case, runs the body alone, as a plain loop would: the
 // block loop and its poll cost one comparison until n exceeds a block.
 template <typename Body>
-inline bool in_blocks(std::uint64_t n, std::uint64_t block, const Poll& poll, Body&& body) {
+[[gnu::always_inline]] inline bool in_blocks(std::uint64_t n, std::uint64_t block, const Poll& poll,
+                                             Body&& body) {
     if (n <= block) [[likely]]
         return detail::run_block(body, std::uint64_t{0}, n);
     return detail::polled_blocks(n, block, poll, body);
@@ -118,8 +120,8 @@ inline bool in_blocks(std::uint64_t n, std::uint64_t block, const Poll& poll, Bo
 // The block loop of a loop that draws: body(engine, begin, end) receives each block's
 // lease of `e`, so the engine is written back before every poll and on every way out.
 template <typename Body>
-inline bool in_blocks(Xoshiro256PlusPlus& e, std::uint64_t n, std::uint64_t block, const Poll& poll,
-                      Body&& body) {
+[[gnu::always_inline]] inline bool in_blocks(Xoshiro256PlusPlus& e, std::uint64_t n,
+                                             std::uint64_t block, const Poll& poll, Body&& body) {
     return in_blocks(n, block, poll, [&](std::uint64_t begin, std::uint64_t end) {
         EngineLease lease(e);
         return body(lease.engine(), begin, end);

@@ -159,8 +159,9 @@ inline std::uint64_t bernoulli_threshold(double p) noexcept {
 // Successes in n Bernoulli trials (require_probability passed on p): exactly n outputs,
 // one per trial, whatever p is; the cost is linear in n by design. When `poll` stops the
 // loop, the count so far is returned and the engine keeps the trials made.
-inline std::uint64_t binomial(Xoshiro256PlusPlus& e, std::uint64_t n, double p,
-                              const Poll& poll = kNoPoll) noexcept {
+[[gnu::always_inline]] inline std::uint64_t binomial(Xoshiro256PlusPlus& e, std::uint64_t n,
+                                                     double p,
+                                                     const Poll& poll = kNoPoll) noexcept {
     const std::uint64_t t = bernoulli_threshold(p);
     std::uint64_t count = 0;
     in_blocks(e, n, kPollBlock, poll,
