@@ -158,7 +158,8 @@ inline std::uint64_t bernoulli_threshold(double p) noexcept {
 
 // Successes in n Bernoulli trials (require_probability passed on p): exactly n outputs,
 // one per trial, whatever p is; the cost is linear in n by design. When `poll` stops the
-// loop, the count so far is returned and the engine keeps the trials made.
+// loop, the count so far is returned and the engine keeps the trials made. Always inline:
+// a scalar call with a small n is a few trials, and a call would cost as much again.
 [[gnu::always_inline]] inline std::uint64_t binomial(Xoshiro256PlusPlus& e, std::uint64_t n,
                                                      double p,
                                                      const Poll& poll = kNoPoll) noexcept {
