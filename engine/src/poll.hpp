@@ -74,7 +74,10 @@ private:
 
 namespace detail {
 
-// body(begin, end) as bool: true when the body returns nothing.
+// body(args...) as bool: true when the body returns nothing. A body appears twice, in the
+// short call and in the block loop: one call site too many for some compilers to inline it
+// unasked, and the loop would then call it, its variables in memory. Flattening here
+// inlines the body into both; always_inline puts the block loop into its caller.
 template <typename Body, typename... Args>
 [[gnu::always_inline, gnu::flatten]] inline bool run_block(Body& body, Args&&... args) {
     if constexpr (std::is_void_v<std::invoke_result_t<Body&, Args...>>) {
