@@ -16,7 +16,6 @@
 
 #include <cstdint>
 #include <type_traits>
-#include <utility>
 
 #include "xoshiro256pp.hpp"
 
@@ -74,17 +73,18 @@ private:
 
 namespace detail {
 
-// body(args...) as bool: true when the body returns nothing. A body appears twice, in the
+// body(begin, end) as bool: true when the body returns nothing. A body appears twice, in the
 // short call and in the block loop: one call site too many for some compilers to inline it
 // unasked, and the loop would then call it, its variables in memory. Flattening here
 // inlines the body into both; always_inline puts the block loop into its caller.
-template <typename Body, typename... Args>
-[[gnu::always_inline, gnu::flatten]] inline bool run_block(Body& body, Args&&... args) {
-    if constexpr (std::is_void_v<std::invoke_result_t<Body&, Args...>>) {
-        body(std::forward<Args>(args)...);
+template <typename Body>
+[[gnu::always_inline, gnu::flatten]] inline bool run_block(Body& body, std::uint64_t begin,
+                                                           std::uint64_t end) {
+    if constexpr (std::is_void_v<std::invoke_result_t<Body&, std::uint64_t, std::uint64_t>>) {
+        body(begin, end);
         return true;
     } else {
-        return body(std::forward<Args>(args)...);
+        return body(begin, end);
     }
 }
 
@@ -116,7 +116,7 @@ template <typename Body>
 [[gnu::always_inline]] inline bool in_blocks(std::uint64_t n, std::uint64_t block, const Poll& poll,
                                              Body&& body) {
     if (n <= block) [[likely]]
-        return detail::run_block(body, std::uint64_t{0}, n);
+        return detail::run_block(body, 0, n);
     return detail::polled_blocks(n, block, poll, body);
 }
 

@@ -58,9 +58,7 @@ Invalid check_systematic_resample(std::span<const double> weights, double& total
     return check_weights("systematic_resample", "systematic_resample([], n)", weights, total);
 }
 
-double rescale_overflowed_weights(std::span<double> weights, double total) noexcept {
-    if (is_finite(total)) [[likely]]
-        return total;
+double scale_weights_down(std::span<double> weights) noexcept {
     constexpr double kTwoPowMinus64 = std::bit_cast<double>(0x3BF0000000000000ULL);  // 2^-64
     double sum = -0.0;
     for (double& w : weights) {

@@ -337,8 +337,14 @@ Invalid check_systematic_resample(std::span<const double> weights, double& total
 // are scaled in place by 2^-64 (exact for every weight above 2^-958, and the smaller ones
 // are negligible beside a sum near 2^1024) and the new sum is returned; a finite total is
 // returned unchanged and the weights are left alone, so ordinary inputs keep their bits.
-// beta and dirichlet use it too, for gamma draws whose sum overflows.
-double rescale_overflowed_weights(std::span<double> weights, double total) noexcept;
+// beta and dirichlet use it too, for gamma draws whose sum overflows. Inline, so that the
+// ordinary case costs the finiteness test alone.
+[[gnu::cold]] double scale_weights_down(std::span<double> weights) noexcept;
+inline double rescale_overflowed_weights(std::span<double> weights, double total) noexcept {
+    if (is_finite(total)) [[likely]]
+        return total;
+    return scale_weights_down(weights);
+}
 
 // The scan after the single engine output: u is its next_f64 value. Point i is
 // u / n + i / n (each division rounded, then the sum); the running sum adds each w_j /

@@ -1,6 +1,5 @@
 #include "multivariate.hpp"
 
-#include <limits>
 #include <string>
 
 #include "../number_format.hpp"
@@ -92,9 +91,7 @@ bool dirichlet(Generator& g, std::span<const double> alpha, std::span<double> ou
     for (std::size_t j = 0; j < k; ++j) total = total + out[j];
     // Finite draws can still sum to +inf (shapes near 1e308), and every share would be 0.0:
     // the draws are then scaled down as overflowing weights are. A finite total is kept.
-    // (A sum of draws is never NaN, so one comparison tells.)
-    if (total > std::numeric_limits<double>::max()) [[unlikely]]
-        total = rescale_overflowed_weights(out, total);
+    total = rescale_overflowed_weights(out, total);
     // One rounded division per entry, not a product with a reciprocal.
     for (std::size_t j = 0; j < k; ++j) out[j] = out[j] / total;
     return true;

@@ -27,7 +27,6 @@
 #include <tuple>
 #include <type_traits>
 #include <utility>
-#include <vector>
 
 #include "float_buffer.hpp"
 #include "generator.hpp"
